@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Checks the built exe: within its size budget, and importing nothing but Windows system DLLs
+# (libstdc++, libgcc and winpthread are linked in), so it runs with nothing to install.
+set -euo pipefail
+exe=$1
+budget=$((300 * 1024))
+status=0
+
+size=$(stat -c %s "$exe")
+echo "size: $size bytes (budget $budget)"
+[ "$size" -le "$budget" ] || { echo "FAIL: over the size budget"; status=1; }
+
+imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
+echo "imports: $(echo $imports)"
+for dll in $imports; do
+  case "$dll" in
+    kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|msvcrt.dll|comctl32.dll|shell32.dll|ntdll.dll|api-ms-win-*) ;;
+    *) echo "FAIL: imports $dll, which Windows does not ship"; status=1 ;;
+  esac
+done
+exit $status

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing need, and any named as
+# arguments. Idempotent: does nothing when everything is present. Works as root or through sudo.
+set -euo pipefail
+
+packages=(
+  g++-mingw-w64-x86-64-posix   # the cross compiler (posix threads: GoogleTest needs std::mutex)
+  binutils-mingw-w64-x86-64    # windres for the manifest and icon
+  cmake make
+  wine wine64                  # runs the exe and the tests
+  fonts-wine                   # Wine's own fonts: the caption buttons' symbols among them
+  xvfb xauth                   # a display when there is none
+  googletest                   # sources, built for Windows by our CMake
+  fonts-ipafont-gothic         # IPA P Gothic: the proportional face of the option buttons
+  fonts-ipaexfont-gothic       # IPAex Gothic: the fixed face of everything else
+  locales                      # ja_JP.UTF-8, so that Wine and the shell agree on Japanese text
+  "$@"
+)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"
+  elif command -v sudo >/dev/null; then sudo "$@"
+  else echo "install-deps: need root or sudo for: $*" >&2; exit 1
+  fi
+}
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "install-deps: installing ${missing[*]}" >&2
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# Wine gives a process code page 932 from LC_ALL=ja_JP.UTF-8 even without the glibc locale,
+# but converts Unix-side text (command lines, file names) with it: generate it once.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  echo "install-deps: generating the ja_JP.UTF-8 locale" >&2
+  as_root sed -i 's/^# *\(ja_JP\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ja_JP\.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+  as_root locale-gen >/dev/null
+fi

@@ -1,0 +1,57 @@
+# Sourced by run.sh, test.sh and picture.sh: the Wine settings this program is built for.
+
+export LC_ALL=ja_JP.UTF-8                 # Wine's ANSI code page becomes 932 (Shift-JIS)
+export WINEARCH=win64
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=" # a new prefix must not offer to download runtimes
+
+QUELLIN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+QUELLIN_BUILD=${QUELLIN_BUILD:-$QUELLIN_ROOT/build}
+
+# Configures and builds the exe and the tests.
+quellin_build() {
+  cmake -S "$QUELLIN_ROOT" -B "$QUELLIN_BUILD" \
+    -DCMAKE_TOOLCHAIN_FILE="$QUELLIN_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+  cmake --build "$QUELLIN_BUILD" -j "$(nproc)"
+}
+
+# Creates the prefix named by WINEPREFIX when it is new, and maps the dialog's Japanese font
+# names to IPA's Gothic fonts, so captions show Japanese glyphs, never boxes. The fixed face
+# maps to IPAex Gothic: IPA Gothic rounds a full-width advance at odd pixel sizes up by one
+# pixel (14 at 13), and six of them no longer fit a label. The mapping travels as a UTF-16
+# .reg file: a command line would mangle the names.
+quellin_prepare_prefix() {
+  [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1
+  local reg
+  reg=$(mktemp --suffix=.reg)
+  {
+    printf '\xff\xfe'
+    iconv -f UTF-8 -t UTF-16LE <<'REG'
+Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"ＭＳ ゴシック"="IPAexGothic"
+"ＭＳ Ｐゴシック"="IPAPGothic"
+"MS Gothic"="IPAexGothic"
+"MS PGothic"="IPAPGothic"
+"MS UI Gothic"="IPAPGothic"
+REG
+  } >"$reg"
+  wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
+  wineserver -w
+  rm -f "$reg"
+}
+
+# Starts Xvfb when there is no display; QUELLIN_XVFB_PID is set when it did.
+quellin_ensure_display() {
+  [ -n "${DISPLAY:-}" ] && return 0
+  local fifo number
+  fifo=$(mktemp -u)
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  QUELLIN_XVFB_PID=$!
+  # Xvfb writes its display number once it accepts connections.
+  read -r -t 30 number <"$fifo" || { echo "Xvfb did not start" >&2; rm -f "$fifo"; return 1; }
+  rm -f "$fifo"
+  export DISPLAY=":$number"
+}

@@ -1,0 +1,224 @@
+#include "dialog/MainForm.h"
+
+#include <string>
+
+#include "dialog/CenterForm.h"
+#include "dialog/Layout.h"
+#include "dialog/resource.h"
+#include "settings/Winlogon.h"
+
+namespace {
+
+constexpr const wchar_t* kClassName = L"QuellinMainForm";
+
+int ScreenDpi() {
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+bool IsChecked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+}  // namespace
+
+MainForm::~MainForm() {
+    if (hwnd_) DestroyWindow(hwnd_);
+}
+
+bool MainForm::Create(HINSTANCE instance, int dpi) {
+    dpi_ = dpi > 0 ? dpi : ScreenDpi();
+    icon_ = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUELLIN), IMAGE_ICON, 32, 32, 0));
+
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    if (!GetClassInfoExW(instance, kClassName, &windowClass)) {
+        windowClass.lpfnWndProc = WindowProc;
+        windowClass.hInstance = instance;
+        windowClass.hIcon = icon_;
+        windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        windowClass.lpszClassName = kClassName;
+        if (!RegisterClassExW(&windowClass)) return false;
+    }
+
+    // A fixed dialog frame with a close box: the size of the dialog never changes.
+    constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    RECT outer{0, 0, Layout::TwipsToPixels(Layout::kClientWidth, dpi_),
+               Layout::TwipsToPixels(Layout::kClientHeight, dpi_)};
+    AdjustWindowRectEx(&outer, style, FALSE, 0);
+    if (!CreateWindowExW(0, kClassName, kCaption, style, CW_USEDEFAULT, CW_USEDEFAULT,
+                         outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
+                         instance, this)) {
+        return false;
+    }
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    CreateControls(instance);
+    Form_Load();
+    return true;
+}
+
+void MainForm::CreateControls(HINSTANCE instance) {
+    auto makeFont = [this](const Layout::FontFace& font) {
+        LOGFONTW logFont{};
+        logFont.lfHeight = -Layout::FontPixelHeight(font, dpi_);
+        logFont.lfWeight = FW_NORMAL;
+        logFont.lfCharSet = SHIFTJIS_CHARSET;
+        wcsncpy(logFont.lfFaceName, font.face, LF_FACESIZE - 1);
+        return FontOwner(CreateFontIndirectW(&logFont));
+    };
+    formFont_ = makeFont(Layout::kFormFont);
+    optionFont_ = makeFont(Layout::kOptionFont);
+    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(formFont_.get()), FALSE);
+
+    for (const Layout::Control& control : Layout::kControls) {
+        const RECT r = Layout::ControlRect(control, dpi_);
+        const HWND child = CreateWindowExW(
+            control.exStyle, control.className, control.caption, control.style, r.left, r.top,
+            r.right - r.left, r.bottom - r.top, hwnd_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
+        const HFONT font = control.font == Layout::Font::Option ? optionFont_.get() : formFont_.get();
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
+    auto item = [this](int id) { return GetDlgItem(hwnd_, id); };
+    Frame = item(Layout::kFrameId);
+    OnOption = item(Layout::kOnOptionId);
+    OffOption = item(Layout::kOffOptionId);
+    Label = {item(Layout::kLabel0Id), item(Layout::kLabel1Id), item(Layout::kLabel2Id)};
+    UserText = item(Layout::kUserTextId);
+    PasswordText = item(Layout::kPasswordTextId);
+    DomainText = item(Layout::kDomainTextId);
+    OKCommand = item(Layout::kOKCommandId);
+    CancelCommand = item(Layout::kCancelCommandId);
+    ShutdownWithoutLogonCheck = item(Layout::kShutdownWithoutLogonCheckId);
+    DontDisplayLastUserNameCheck = item(Layout::kDontDisplayLastUserNameCheckId);
+
+    // Common controls 6 mask with a dot; this dialog shows the conventional asterisk.
+    SendMessageW(PasswordText, EM_SETPASSWORDCHAR, L'*', 0);
+    // No text box has a length limit of its own; what can be stored is checked on OK.
+    for (HWND box : {UserText, PasswordText, DomainText}) SendMessageW(box, EM_LIMITTEXT, 0, 0);
+}
+
+int MainForm::Run(HINSTANCE instance, int show) {
+    MainForm form;
+    if (!form.Create(instance)) return 1;
+    ShowWindow(form.hwnd_, show);
+    UpdateWindow(form.hwnd_);
+    MSG msg{};
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (form.PressFocusedButtonOnEnter(msg)) continue;
+        // The dialog manager gives Tab and the arrow keys their usual meaning. It turns Escape
+        // and Enter into IDCANCEL and IDOK, which no control here answers to.
+        if (form.hwnd_ && IsDialogMessageW(form.hwnd_, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+// Enter on a focused OK or CANCEL presses it, however the button got the focus: the dialog
+// manager does so only for a button it has made the default one, which by Tab alone.
+bool MainForm::PressFocusedButtonOnEnter(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN) return false;
+    const HWND focus = GetFocus();
+    if (focus != OKCommand && focus != CancelCommand) return false;
+    SendMessageW(focus, BM_CLICK, 0, 0);
+    return true;
+}
+
+LRESULT CALLBACK MainForm::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* form = static_cast<MainForm*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        form->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    }
+    auto* form = reinterpret_cast<MainForm*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!form) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        form->hwnd_ = nullptr;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    return form->Handle(message, wParam, lParam);
+}
+
+LRESULT MainForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        if (HIWORD(wParam) != BN_CLICKED) break;
+        switch (LOWORD(wParam)) {
+        case Layout::kOnOptionId:
+            // Buttons also report BN_CLICKED when they merely get the focus; only a selection
+            // counts as the click.
+            if (IsChecked(OnOption)) OnOption_Click();
+            return 0;
+        case Layout::kDontDisplayLastUserNameCheckId: DontDisplayLastUserNameCheck_Click(); return 0;
+        case Layout::kOKCommandId: OKCommand_Click(); return 0;
+        case Layout::kCancelCommandId: CancelCommand_Click(); return 0;
+        default: return 0;  // IDOK and IDCANCEL from Enter and Escape: nothing
+        }
+    case WM_ACTIVATE:
+        // Like a dialog, keep the focus on the control that had it when the window comes back.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            const HWND focus = GetFocus();
+            if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+        } else {
+            SetFocus(lastFocus_ ? lastFocus_ : (IsChecked(OnOption) ? OnOption : OffOption));
+            return 0;
+        }
+        break;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+void MainForm::Form_Load() {
+    SharedModule::CenterForm(hwnd_);
+    レジストリデータ取得処理();
+}
+
+void MainForm::SelectAutoLogon(bool on) {
+    const bool wasOn = IsChecked(OnOption);
+    SendMessageW(OnOption, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageW(OffOption, BM_SETCHECK, on ? BST_UNCHECKED : BST_CHECKED, 0);
+    if (on && !wasOn) OnOption_Click();
+}
+
+void MainForm::SetDontDisplayLastUserName(int state) {
+    if ((IsChecked(DontDisplayLastUserNameCheck) ? 1 : 0) == state) return;
+    SendMessageW(DontDisplayLastUserNameCheck, BM_SETCHECK, state == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
+    DontDisplayLastUserNameCheck_Click();
+}
+
+// Automatic logon shows the last user's name again.
+void MainForm::OnOption_Click() { SetDontDisplayLastUserName(0); }
+
+// Hiding the last user's name switches automatic logon off.
+void MainForm::DontDisplayLastUserNameCheck_Click() {
+    if (IsChecked(DontDisplayLastUserNameCheck)) SelectAutoLogon(false);
+}
+
+void MainForm::OKCommand_Click() {
+    if (!CheckTextsBeforeStoring()) return;
+    const auto failed = レジストリデータ書き込み処理();
+    if (failed.empty()) {
+        End();
+        return;
+    }
+    // Some values were not stored: say which, and leave the decision (OK again or CANCEL)
+    // to the user, with everything typed still there.
+    std::wstring message = L"次の設定を保存できませんでした。\n\n";
+    for (const Winlogon::Value* value : failed) {
+        message += L"・" + std::wstring(value->field) + L"（" +
+                   std::wstring(value->name, value->name + strlen(value->name)) + L"）\n";
+    }
+    message += L"\n管理者として実行しているかを確認し、もう一度 OK を押すか、CANCEL で終了してください。";
+    MessageBoxW(hwnd_, message.c_str(), L"Quellin", MB_OK | MB_ICONERROR);
+}
+
+void MainForm::CancelCommand_Click() { End(); }
+
+void MainForm::End() { DestroyWindow(hwnd_); }

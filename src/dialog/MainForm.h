@@ -1,0 +1,93 @@
+// MainForm: the one window of the program. Its controls are the only copy of the settings in
+// memory between the read when it opens and the write when OK is pressed.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+namespace Winlogon {
+struct Value;
+}
+
+class MainForm {
+public:
+    static constexpr const wchar_t* kCaption = L"Quellin Ver 1.0.1";
+
+    // Creates the window, loads the settings and shows it, then runs the message loop until
+    // the window ends. Returns the exit code.
+    static int Run(HINSTANCE instance, int show);
+
+    MainForm() = default;
+    MainForm(const MainForm&) = delete;
+    MainForm& operator=(const MainForm&) = delete;
+    ~MainForm();
+
+    // Creates the window and its controls at `dpi` (0: the screen's) and runs Form_Load.
+    // The window is not shown yet.
+    bool Create(HINSTANCE instance, int dpi = 0);
+    HWND Window() const { return hwnd_; }
+
+    // The read and write procedures (settings/). The write procedure returns the names of the
+    // values it could not store.
+    void レジストリデータ取得処理();
+    std::vector<const Winlogon::Value*> レジストリデータ書き込み処理();
+
+private:
+    struct FontDeleter {
+        void operator()(HFONT font) const { DeleteObject(font); }
+    };
+    using FontOwner = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
+
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    bool PressFocusedButtonOnEnter(const MSG& msg);
+    void CreateControls(HINSTANCE instance);
+    void End();
+
+    // Event procedures.
+    void Form_Load();
+    void OnOption_Click();
+    void DontDisplayLastUserNameCheck_Click();
+    void OKCommand_Click();
+    void CancelCommand_Click();
+
+    // Changing an option or the last-user box in code runs its reaction at once, nested, as a
+    // click would: BM_SETCHECK itself notifies nobody.
+    void SelectAutoLogon(bool on);
+    void SetDontDisplayLastUserName(int state);
+
+    // Settings helpers (settings/).
+    HWND TextBox(int row) const;
+    void LoadText(int row);
+    bool WillStoreText(int row) const;
+    bool CheckTextsBeforeStoring();
+
+    HWND hwnd_ = nullptr;
+    HWND lastFocus_ = nullptr;
+    int dpi_ = 96;
+    FontOwner formFont_;
+    FontOwner optionFont_;
+    HICON icon_ = nullptr;
+    // Per text box: the stored value could not be shown as it is, so OK leaves it alone
+    // unless the user edits the box.
+    std::array<bool, 3> keepStored_{};
+
+public:
+    // The controls, named by role and kind.
+    HWND Frame = nullptr;
+    HWND OnOption = nullptr;
+    HWND OffOption = nullptr;
+    std::array<HWND, 3> Label{};
+    HWND UserText = nullptr;
+    HWND PasswordText = nullptr;
+    HWND DomainText = nullptr;
+    HWND OKCommand = nullptr;
+    HWND CancelCommand = nullptr;
+    HWND ShutdownWithoutLogonCheck = nullptr;
+    HWND DontDisplayLastUserNameCheck = nullptr;
+};

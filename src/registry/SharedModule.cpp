@@ -1,0 +1,217 @@
+#include "registry/SharedModule.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+namespace SharedModule {
+namespace {
+
+LSTATUS CreateKey64(HKEY root, const char* path, HKEY* key) {
+    // RegCreateKeyA opens with MAXIMUM_ALLOWED; the Ex form adds the explicit registry view.
+    return RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                           MAXIMUM_ALLOWED | KEY_WOW64_64KEY, nullptr, key, nullptr);
+}
+
+LSTATUS QueryValue(HKEY key, const char* name, DWORD* type, BYTE* data, DWORD* size) {
+    return RegQueryValueExA(key, name, nullptr, type, data, size);
+}
+
+LSTATUS SetValue(HKEY key, const char* name, DWORD type, const BYTE* data, DWORD size) {
+    return RegSetValueExA(key, name, 0, type, data, size);
+}
+
+LSTATUS QueryValueW(HKEY key, const wchar_t* name, DWORD* type, BYTE* data, DWORD* size) {
+    return RegQueryValueExW(key, name, nullptr, type, data, size);
+}
+
+constexpr RegistryCalls kSystemCalls{CreateKey64, QueryValue, SetValue, RegCloseKey, QueryValueW};
+std::atomic<const RegistryCalls*> g_calls{&kSystemCalls};
+
+const RegistryCalls& Calls() { return *g_calls.load(); }
+
+// The byte buffer of one call. It may hold a password, so it is wiped before it goes.
+struct ValueBuffer {
+    std::array<BYTE, kMaxValueBytes + 1> bytes{};
+    ValueBuffer() = default;
+    ValueBuffer(const ValueBuffer&) = delete;
+    ValueBuffer& operator=(const ValueBuffer&) = delete;
+    ~ValueBuffer() { SecureZeroMemory(bytes.data(), bytes.size()); }
+};
+
+// Copies the first `count` bytes of the encoded text into the buffer.
+void StringToBytes(ValueBuffer& buffer, const std::string& encoded, std::int16_t count) {
+    for (int i = 0; i < count; ++i) buffer.bytes[i] = static_cast<BYTE>(encoded[i]);
+}
+
+// The buffer's bytes from the start up to the first zero byte, at most `limit` of them.
+std::string BytesToString(const ValueBuffer& buffer, std::int16_t limit) {
+    const auto begin = buffer.bytes.begin();
+    const auto end = std::find(begin, begin + limit, BYTE{0});
+    return std::string(begin, end);
+}
+
+Truth WriteRegistryBytes(HKEY root, const std::string& keyPath, const std::string& valueName,
+                         const ValueBuffer& buffer, DWORD count) {
+    HKEY key = nullptr;
+    if (Calls().createKey(root, keyPath.c_str(), &key) != ERROR_SUCCESS) return kFalse;
+    const LSTATUS status =
+        Calls().setValue(key, valueName.c_str(), REG_SZ, buffer.bytes.data(), count);
+    Calls().closeKey(key);
+    return status == ERROR_SUCCESS ? kTrue : kFalse;
+}
+
+void TrimInPlace(std::wstring& text) {
+    const auto first = text.find_first_not_of(L' ');
+    if (first == std::wstring::npos) {
+        text.clear();
+        return;
+    }
+    text.erase(text.find_last_not_of(L' ') + 1);
+    text.erase(0, first);
+}
+
+std::wstring DecodeAnsi(const std::string& bytes) {
+    if (bytes.empty()) return {};
+    const int size = static_cast<int>(bytes.size());
+    const int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+    std::wstring text(std::max(length, 0), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, text.data(), length);
+    return text;
+}
+
+std::wstring CutAtNul(const std::wstring& text) { return text.substr(0, text.find(L'\0')); }
+
+// Encodes the text (up to any U+0000) in the ANSI code page into `encoded`, or says why not.
+// The conversion itself reports a lossy result: best-fit look-alikes are switched off, so any
+// character without an exact counterpart becomes the default character and is flagged.
+StoreCheck EncodeAnsi(const std::wstring& value, std::string& encoded) {
+    encoded.clear();
+    std::wstring text = CutAtNul(value);
+    const int length = static_cast<int>(text.size());
+    if (length == 0) return StoreCheck::Ok;
+    // UTF-8 as the ANSI code page takes neither flag nor default-character report; there a
+    // lone surrogate is the only thing that cannot be carried.
+    const bool utf8 = GetACP() == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL lossy = FALSE;
+    BOOL* report = utf8 ? nullptr : &lossy;
+    StoreCheck result = StoreCheck::Ok;
+    const int size = WideCharToMultiByte(CP_ACP, flags, text.data(), length, nullptr, 0, nullptr, report);
+    if (size <= 0 || lossy) {
+        result = StoreCheck::NotRepresentable;
+    } else if (size > kMaxValueBytes) {
+        result = StoreCheck::TooLong;
+    } else {
+        encoded.resize(size);
+        WideCharToMultiByte(CP_ACP, flags, text.data(), length, encoded.data(), size, nullptr, nullptr);
+    }
+    Wipe(text);
+    return result;
+}
+
+std::wstring Widen(const std::string& ascii) { return DecodeAnsi(ascii); }
+
+bool IsStringType(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+}  // namespace
+
+const RegistryCalls& SystemRegistryCalls() { return kSystemCalls; }
+
+ScopedRegistryCalls::ScopedRegistryCalls(const RegistryCalls& calls)
+    : previous_(g_calls.exchange(&calls)) {}
+
+ScopedRegistryCalls::~ScopedRegistryCalls() { g_calls.store(previous_); }
+
+std::wstring Trim(const std::wstring& text) {
+    std::wstring trimmed = text;
+    TrimInPlace(trimmed);
+    return trimmed;
+}
+
+std::wstring GetRegistryString(HKEY root, const std::string& keyPath, const std::string& valueName) {
+    ValueBuffer buffer;
+    HKEY key = nullptr;
+    if (Calls().createKey(root, keyPath.c_str(), &key) != ERROR_SUCCESS) return {};
+    DWORD type = REG_SZ;
+    // Offer the whole buffer, not one byte less: the ANSI query counts a terminating zero even
+    // when the text is exactly kMaxValueBytes long, and such a text must still read back.
+    DWORD size = static_cast<DWORD>(buffer.bytes.size());
+    const LSTATUS status = Calls().queryValue(key, valueName.c_str(), &type, buffer.bytes.data(), &size);
+    Calls().closeKey(key);
+    if (status != ERROR_SUCCESS) return {};
+
+    if (type == REG_DWORD && size == sizeof(DWORD)) {
+        DWORD number = 0;
+        memcpy(&number, buffer.bytes.data(), sizeof number);
+        return std::to_wstring(number);
+    }
+    if (type == REG_QWORD && size == sizeof(std::uint64_t)) {
+        std::uint64_t number = 0;
+        memcpy(&number, buffer.bytes.data(), sizeof number);
+        return std::to_wstring(number);
+    }
+    // A full buffer is fine only when its last slot is the terminator.
+    if (size > kMaxValueBytes && buffer.bytes[kMaxValueBytes] != 0) return {};
+
+    std::string bytes = BytesToString(buffer, static_cast<std::int16_t>(std::min<DWORD>(size, kMaxValueBytes)));
+    std::wstring text = DecodeAnsi(bytes);
+    Wipe(bytes);
+    TrimInPlace(text);
+    return text;
+}
+
+bool GetRegistryUnicodeString(HKEY root, const std::string& keyPath, const std::string& valueName,
+                              std::wstring& text) {
+    text.clear();
+    HKEY key = nullptr;
+    if (Calls().createKey(root, keyPath.c_str(), &key) != ERROR_SUCCESS) return false;
+    const std::wstring name = Widen(valueName);
+    DWORD type = 0;
+    DWORD size = 0;
+    LSTATUS status = Calls().queryValueW(key, name.c_str(), &type, nullptr, &size);
+    // The value may grow between the two calls; a few tries settle it.
+    for (int attempt = 0; status == ERROR_SUCCESS && IsStringType(type) && attempt < 4; ++attempt) {
+        Wipe(text);
+        text.assign(size / sizeof(wchar_t) + 1, L'\0');
+        size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+        status = Calls().queryValueW(key, name.c_str(), &type, reinterpret_cast<BYTE*>(text.data()), &size);
+        if (status != ERROR_MORE_DATA) break;
+        status = ERROR_SUCCESS;
+    }
+    Calls().closeKey(key);
+    if (status != ERROR_SUCCESS || !IsStringType(type)) {
+        Wipe(text);
+        text.clear();
+        return false;
+    }
+    text.resize(std::min(text.find(L'\0'), text.size()));
+    TrimInPlace(text);
+    return true;
+}
+
+StoreCheck CheckRegistryString(const std::wstring& text) {
+    std::string encoded;
+    const StoreCheck check = EncodeAnsi(text, encoded);
+    Wipe(encoded);
+    return check;
+}
+
+Truth SetRegistryString(HKEY root, const std::string& keyPath, const std::string& valueName,
+                        const std::wstring& value) {
+    ValueBuffer buffer;
+    std::string encoded;
+    const StoreCheck check = EncodeAnsi(value, encoded);
+    if (check != StoreCheck::Ok) return kFalse;
+    StringToBytes(buffer, encoded, static_cast<std::int16_t>(encoded.size()));
+    Wipe(encoded);
+    std::string stored = BytesToString(buffer, kMaxValueBytes);
+    const DWORD storedLength = static_cast<DWORD>(stored.size());
+    Wipe(stored);
+    return WriteRegistryBytes(root, keyPath, valueName, buffer, storedLength);
+}
+
+}  // namespace SharedModule
