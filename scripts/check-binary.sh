@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Checks the built exe: within its size budget, and importing nothing but Windows system DLLs
-# (libstdc++, libgcc and winpthread are linked in), so it runs with nothing to install.
+# Checks the built exe: within its size budget, importing nothing but Windows system DLLs
+# (libstdc++, libgcc and winpthread are linked in) so that it runs with nothing to install, and
+# carrying its manifest.
 set -euo pipefail
 exe=$1
 budget=$((300 * 1024))
@@ -17,5 +18,9 @@ for dll in $imports; do
     kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|msvcrt.dll|comctl32.dll|shell32.dll|ntdll.dll|api-ms-win-*) ;;
     *) echo "FAIL: imports $dll, which Windows does not ship"; status=1 ;;
   esac
+done
+# The manifest is stored as plain text in the resources.
+for needed in 'level="requireAdministrator"' 'name="Microsoft.Windows.Common-Controls"' '<dpiAware' '>true</dpiAware>'; do
+  grep -a -q -F "$needed" "$exe" || { echo "FAIL: the manifest lacks $needed"; status=1; }
 done
 exit $status

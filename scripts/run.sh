@@ -6,7 +6,7 @@ bash scripts/install-deps.sh
 source scripts/wine-env.sh
 if [ -z "${DISPLAY:-}" ]; then
   echo "run: there is no display (DISPLAY is not set), so the dialog cannot be shown." >&2
-  echo "run: start it from a desktop session, or run the tests: bash scripts/test.sh" >&2
+  echo "run: start it from a desktop session, or run the tests: ./scripts/test.sh" >&2
   exit 1
 fi
 quellin_build >/dev/null

@@ -1,6 +1,5 @@
-// Shared test helpers: the Winlogon key of the private Wine prefix, and a driver that works a
-// dialog window from outside, the way a user would, whether it runs in the real exe or on a
-// thread of the test program.
+// Shared test helpers: the registry of the private Wine prefix, and a driver that works the
+// dialog from outside as a user would, in the real exe or on a thread of the test program.
 #pragma once
 
 #include <windows.h>
@@ -19,57 +18,46 @@ namespace test {
 // Waits, checking often, until `condition` holds or `milliseconds` pass.
 bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds = 10000);
 
-// A value as the registry keeps it, seen through the Unicode API, which shows what is stored.
+// A value as the registry keeps it, read through the Unicode API: the type and the data as
+// UTF-16 units, without the terminator a string may end in.
 struct Stored {
-    DWORD type = REG_NONE;
-    std::wstring text;  // the data as UTF-16, without a terminator the data may end in
-    std::string raw;    // the data's bytes
+    DWORD type;
+    std::wstring data;
     bool operator==(const Stored&) const = default;
 };
 
-constexpr const char* kValueNames[] = {"AutoAdminLogon",    "DefaultUserName",      "DefaultPassword",
-                                       "DefaultDomainName", "ShutdownWithoutLogon", "DontDisplayLastUserName"};
-using Values = std::map<std::string, std::optional<Stored>>;
-
-HKEY OpenKey(const char* path, bool create = true);  // HKLM, 64-bit view
-void DeleteKey(const char* path);
-void Put(const char* path, const char* name, DWORD type, const void* data, DWORD size);
-void PutText(const char* path, const char* name, const std::wstring& text, DWORD type = REG_SZ);
-std::optional<Stored> Get(const char* path, const char* name);
-std::string GetAnsi(const char* path, const char* name);  // the bytes the ANSI query returns
-
-// The Winlogon key: replaced wholesale by `texts` (REG_SZ), and all six values read back.
 extern const char* const kWinlogon;
+constexpr const char* kNames[] = {"AutoAdminLogon",    "DefaultUserName",      "DefaultPassword",
+                                  "DefaultDomainName", "ShutdownWithoutLogon", "DontDisplayLastUserName"};
+
+void DeleteKey(const char* path);  // under HKLM, 64-bit view, like everything here
+void Put(const char* path, const char* name, DWORD type, const std::string& bytes);  // ANSI API
+void PutText(const char* path, const char* name, const std::wstring& text);          // Unicode API
+std::optional<Stored> Get(const char* path, const char* name);
+std::wstring Text(const char* name);  // a Winlogon value's data, or "<missing>"
+
+// Replaces the Winlogon key by one holding `texts` as REG_SZ; reads all six values back.
 void ResetWinlogon(const std::map<std::string, std::wstring>& texts = {});
-Values ReadWinlogon();
-std::wstring Str(const std::optional<Stored>& value);  // text, or "<missing>"
+std::map<std::string, std::optional<Stored>> ReadWinlogon();
 
-std::string ToAnsi(const std::wstring& text);  // in the ANSI code page, no loss checked
-
-// A dialog window being driven.
 class Form {
 public:
-    // Starts the real exe and waits for its window.
-    static std::unique_ptr<Form> Launch();
-    // Runs the dialog on a thread of this process, so that tests can swap the registry calls.
-    static std::unique_ptr<Form> OnThread();
-    Form(const Form&) = delete;
-    Form& operator=(const Form&) = delete;
-    ~Form();  // ends whatever is still running
+    static std::unique_ptr<Form> Launch();    // the real exe
+    static std::unique_ptr<Form> OnThread();  // in-process, where tests can swap the registry calls
+    ~Form();                                  // ends whatever still runs
 
     HWND window() const { return window_; }
     HWND Item(int id) const { return GetDlgItem(window_, id); }
-    bool Checked(int id) const;
+    bool Checked(int id) const { return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
     std::wstring Text(int id) const;
     HWND Focus() const;
 
-    void Click(int id) const;  // posted, as a mouse click would come
-    void Type(int id, const std::wstring& text) const;  // replaces the box's text by typing
-    void Key(WORD key) const;  // a key press on the focused control
-    void Close() const;        // the window's own close command
-    bool WaitEnded(DWORD milliseconds = 10000);
-    // The text of a message box the dialog shows, waited for; empty if none came.
-    std::wstring MessageText(DWORD milliseconds = 10000) const;
+    void Click(int id) const { PostMessageW(Item(id), BM_CLICK, 0, 0); }
+    void Type(int id, const std::wstring& text) const;  // replaces the box's text, key by key
+    void Key(WORD key) const;                           // pressed on the focused control
+    void Close() const { PostMessageW(window_, WM_SYSCOMMAND, SC_CLOSE, 0); }
+    bool WaitEnded();
+    std::wstring MessageText() const;  // of the message box it shows, waited for
     void DismissMessage() const;
 
 private:

@@ -3,50 +3,49 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <vector>
 
 #include "harness.h"
 #include "registry/SharedModule.h"
 
 using namespace SharedModule;
-using test::Get;
 
 namespace {
 
 const char* const kScratch = "SOFTWARE\\QuellinTest";
+const HKEY kRoot = HKEY_LOCAL_MACHINE;
 
 enum class Fail { None, Create, Query, Set };
 
-// What the wrapped calls saw.
 struct Seen {
     Fail fail = Fail::None;
     int opened = 0, closed = 0, sets = 0;
     std::string setBytes;
-    const BYTE* buffer = nullptr;  // the last byte buffer handed to the registry
+    const BYTE* buffer = nullptr;  // the byte buffer last handed to the registry
 } seen;
+
+const RegistryCalls& Real() { return SystemRegistryCalls(); }
 
 const RegistryCalls kRecording{
     [](HKEY root, const char* path, HKEY* key) -> LSTATUS {
-        if (seen.fail == Fail::Create) return ERROR_ACCESS_DENIED;
-        const LSTATUS status = SystemRegistryCalls().createKey(root, path, key);
+        const LSTATUS status = seen.fail == Fail::Create ? ERROR_ACCESS_DENIED : Real().createKey(root, path, key);
         seen.opened += status == ERROR_SUCCESS;
         return status;
     },
     [](HKEY key, const char* name, DWORD* type, BYTE* data, DWORD* size) -> LSTATUS {
         seen.buffer = data;
-        return seen.fail == Fail::Query ? ERROR_ACCESS_DENIED : SystemRegistryCalls().queryValue(key, name, type, data, size);
+        return seen.fail == Fail::Query ? ERROR_ACCESS_DENIED : Real().queryValue(key, name, type, data, size);
     },
     [](HKEY key, const char* name, DWORD type, const BYTE* data, DWORD size) -> LSTATUS {
         seen.buffer = data;
         ++seen.sets;
         seen.setBytes.assign(reinterpret_cast<const char*>(data), size);
-        return seen.fail == Fail::Set ? ERROR_ACCESS_DENIED : SystemRegistryCalls().setValue(key, name, type, data, size);
+        return seen.fail == Fail::Set ? ERROR_ACCESS_DENIED : Real().setValue(key, name, type, data, size);
     },
     [](HKEY key) -> LSTATUS {
         ++seen.closed;
         return RegCloseKey(key);
     },
-    SystemRegistryCalls().queryValueW,
+    Real().queryValueW,
 };
 
 class Registry : public ::testing::Test {
@@ -63,10 +62,16 @@ protected:
     ScopedRegistryCalls calls_{kRecording};
 };
 
-std::wstring Repeat(const std::wstring& unit, int count) {
-    std::wstring text;
-    for (int i = 0; i < count; ++i) text += unit;
-    return text;
+std::string Times(const std::string& unit, int count) {
+    std::string s;
+    while (count--) s += unit;
+    return s;
+}
+
+std::wstring Times(const std::wstring& unit, int count) {
+    std::wstring s;
+    while (count--) s += unit;
+    return s;
 }
 
 }  // namespace
@@ -75,74 +80,66 @@ TEST_F(Registry, WhatReachesTheRegistry) {
     struct Row {
         const char* label;
         std::wstring text;
-        bool stored;
-        std::wstring expected;  // what the value holds afterwards
-    };
-    const Row rows[] = {
-        {"empty", L"", true, L""},
-        {"ten ASCII characters", L"abcdefghij", true, L"abcdefghij"},
-        {"spaces are the caller's business", L" a b ", true, L" a b "},
-        {"256 bytes", Repeat(L"x", 256), true, Repeat(L"x", 256)},
-        {"256 bytes of two-byte characters", Repeat(L"あ", 128), true, Repeat(L"あ", 128)},
-        {"stops at U+0000", std::wstring(L"ab\0cd", 5), true, L"ab"},
-        {"257 bytes", Repeat(L"x", 257), false, L""},
-        {"1000 bytes", Repeat(L"x", 1000), false, L""},
-        {"a two-byte character across the limit", Repeat(L"x", 255) + L"あ", false, L""},
-        {"a letter outside code page 932", L"José", false, L""},
-        {"an emoji", L"pw\U0001F600", false, L""},
-        {"a look-alike of a code page 932 character", L"A\u301CB", false, L""},
+        std::optional<std::string> bytes;  // handed to the registry; none: refused, nothing written
+        std::wstring stored;
+    } const rows[] = {
+        {"empty", L"", "", L""},
+        {"ten ASCII characters, no terminator", L"abcdefghij", "abcdefghij", L"abcdefghij"},
+        {"spaces are the caller's business", L" a b ", " a b ", L" a b "},
+        {"Japanese as Shift-JIS", L"山田　太郎", "\x8e\x52\x93\x63\x81\x40\x91\xbe\x98\x59", L"山田　太郎"},
+        {"256 bytes", Times(L"x", 256), Times("x", 256), Times(L"x", 256)},
+        {"256 bytes of two-byte characters", Times(L"あ", 128), Times("\x82\xa0", 128), Times(L"あ", 128)},
+        {"up to U+0000", std::wstring(L"ab\0cd", 5), "ab", L"ab"},
+        {"257 bytes", Times(L"x", 257), std::nullopt, L""},
+        {"1000 bytes", Times(L"x", 1000), std::nullopt, L""},
+        {"a two-byte character across the limit", Times(L"x", 255) + L"あ", std::nullopt, L""},
+        {"a letter outside the code page", L"José", std::nullopt, L""},
+        {"an emoji", L"pw\U0001F600", std::nullopt, L""},
+        {"a look-alike of a code page character", L"A\u301CB", std::nullopt, L""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         seen.sets = 0;
         test::DeleteKey(kScratch);
-        EXPECT_EQ(SetRegistryString(HKEY_LOCAL_MACHINE, kScratch, "v", row.text), row.stored ? kTrue : kFalse);
-        EXPECT_EQ(CheckRegistryString(row.text) == StoreCheck::Ok, row.stored);
-        if (!row.stored) {
-            EXPECT_EQ(seen.sets, 0) << "a refused text reached the registry";
-            EXPECT_FALSE(Get(kScratch, "v").has_value());
-            continue;
-        }
-        // Exactly the text's ANSI bytes, no terminating zero (the registry may add its own).
-        EXPECT_EQ(seen.setBytes, test::ToAnsi(row.expected));
-        ASSERT_TRUE(Get(kScratch, "v").has_value());
-        EXPECT_EQ(Get(kScratch, "v")->type, static_cast<DWORD>(REG_SZ));
-        EXPECT_EQ(Get(kScratch, "v")->text, row.expected);
+        EXPECT_EQ(SetRegistryString(kRoot, kScratch, "v", row.text), row.bytes ? kTrue : kFalse);
+        EXPECT_EQ(CheckRegistryString(row.text) == StoreCheck::Ok, row.bytes.has_value());
+        EXPECT_EQ(seen.sets, row.bytes ? 1 : 0);
+        if (row.bytes) EXPECT_EQ(seen.setBytes, *row.bytes);
+        const auto stored = test::Get(kScratch, "v");
+        EXPECT_EQ(stored, row.bytes ? std::optional(test::Stored{REG_SZ, row.stored}) : std::nullopt);
     }
 }
 
 TEST_F(Registry, StoredDataReadsAs) {
     struct Row {
         const char* label;
-        DWORD type;
-        std::string bytes;  // as stored through the ANSI API; empty type: not stored at all
-        std::wstring expected;
-    };
-    const std::string sjis256 = test::ToAnsi(Repeat(L"あ", 128));
-    const Row rows[] = {
+        DWORD type;  // REG_NONE: no value at all
+        std::string bytes;
+        std::wstring text;
+    } const rows[] = {
         {"missing", REG_NONE, "", L""},
         {"empty", REG_SZ, std::string(1, '\0'), L""},
         {"outer spaces trimmed, inner kept", REG_SZ, std::string("  a  b  ", 9), L"a  b"},
-        {"only ASCII spaces trimmed", REG_SZ, test::ToAnsi(L"\u3000a\u3000") + '\0', L"\u3000a\u3000"},
-        {"256 bytes", REG_SZ, std::string(256, 'x') + '\0', Repeat(L"x", 256)},
-        {"256 bytes without terminator", REG_BINARY, std::string(256, 'x'), Repeat(L"x", 256)},
-        {"256 bytes of two-byte characters", REG_SZ, sjis256 + '\0', Repeat(L"あ", 128)},
-        {"257 bytes", REG_SZ, std::string(257, 'x') + '\0', L""},
-        {"1000 bytes", REG_SZ, std::string(1000, 'x') + '\0', L""},
-        {"a two-byte character whose first byte is the 256th", REG_SZ, std::string(255, 'x') + "\x82\xa0" + '\0', L""},
-        {"REG_DWORD 0", REG_DWORD, std::string("\0\0\0\0", 4), L"0"},
+        {"only ASCII spaces trimmed", REG_SZ, std::string("\x81\x40" "a\x81\x40", 6), L"\u3000a\u3000"},
+        {"256 bytes", REG_SZ, Times("x", 256) + '\0', Times(L"x", 256)},
+        {"256 bytes, unterminated", REG_BINARY, Times("x", 256), Times(L"x", 256)},
+        {"256 bytes of two-byte characters", REG_SZ, Times("\x82\xa0", 128) + '\0', Times(L"あ", 128)},
+        {"257 bytes", REG_SZ, Times("x", 257) + '\0', L""},
+        {"1000 bytes", REG_SZ, Times("x", 1000) + '\0', L""},
+        {"a two-byte character from the 256th byte", REG_SZ, Times("x", 255) + "\x82\xa0" + '\0', L""},
+        {"REG_DWORD 0", REG_DWORD, std::string(4, '\0'), L"0"},
         {"REG_DWORD 1", REG_DWORD, std::string("\1\0\0\0", 4), L"1"},
-        {"REG_DWORD 4294967295", REG_DWORD, std::string("\xff\xff\xff\xff", 4), L"4294967295"},
+        {"REG_DWORD 4294967295", REG_DWORD, "\xff\xff\xff\xff", L"4294967295"},
         {"REG_QWORD 2", REG_QWORD, std::string("\2\0\0\0\0\0\0\0", 8), L"2"},
-        {"REG_BINARY bytes as they come", REG_BINARY, "1", L"1"},
+        {"REG_BINARY as it comes", REG_BINARY, "1", L"1"},
         {"REG_MULTI_SZ up to the first zero", REG_MULTI_SZ, std::string("ab\0cd\0\0", 7), L"ab"},
         {"REG_EXPAND_SZ unexpanded", REG_EXPAND_SZ, std::string("%WINDIR%\0", 9), L"%WINDIR%"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         test::DeleteKey(kScratch);
-        if (row.type != REG_NONE) test::Put(kScratch, "v", row.type, row.bytes.data(), static_cast<DWORD>(row.bytes.size()));
-        EXPECT_EQ(GetRegistryString(HKEY_LOCAL_MACHINE, kScratch, "v"), row.expected);
+        if (row.type != REG_NONE) test::Put(kScratch, "v", row.type, row.bytes);
+        EXPECT_EQ(GetRegistryString(kRoot, kScratch, "v"), row.text);
     }
 }
 
@@ -151,37 +148,33 @@ TEST_F(Registry, EveryFailureIsNeutralAndClosesTheKey) {
     for (Fail fail : {Fail::Create, Fail::Query, Fail::Set}) {
         SCOPED_TRACE(static_cast<int>(fail));
         seen.fail = fail;
-        EXPECT_EQ(GetRegistryString(HKEY_LOCAL_MACHINE, kScratch, "v"), fail == Fail::Set ? L"stored" : L"");
-        EXPECT_EQ(SetRegistryString(HKEY_LOCAL_MACHINE, kScratch, "v", L"new"), fail == Fail::Query ? kTrue : kFalse);
-        SetRegistryString(HKEY_LOCAL_MACHINE, kScratch, "v", L"stored");
+        EXPECT_EQ(GetRegistryString(kRoot, kScratch, "v"), fail == Fail::Set ? L"stored" : L"");
+        EXPECT_EQ(SetRegistryString(kRoot, kScratch, "v", L"stored"), fail == Fail::Query ? kTrue : kFalse);
     }
     seen.fail = Fail::None;
-    // A key that cannot be opened at all.
-    const HKEY bogus = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x1234));
-    EXPECT_EQ(GetRegistryString(bogus, kScratch, "v"), L"");
-    EXPECT_EQ(SetRegistryString(bogus, kScratch, "v", L"x"), kFalse);
+    const HKEY unopenable = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x1234));
+    EXPECT_EQ(GetRegistryString(unopenable, kScratch, "v"), L"");
+    EXPECT_EQ(SetRegistryString(unopenable, kScratch, "v", L"x"), kFalse);
 }
 
 TEST_F(Registry, UnicodeReadShowsWhatTheAnsiReadLoses) {
-    const std::wstring stored = L"José\U0001F600";
-    test::PutText(kScratch, "v", L"  " + stored + L" ");
+    test::PutText(kScratch, "v", L"  José\U0001F600 ");
     std::wstring unicode;
-    ASSERT_TRUE(GetRegistryUnicodeString(HKEY_LOCAL_MACHINE, kScratch, "v", unicode));
-    EXPECT_EQ(unicode, stored);
-    EXPECT_NE(GetRegistryString(HKEY_LOCAL_MACHINE, kScratch, "v"), stored);
-    EXPECT_FALSE(GetRegistryUnicodeString(HKEY_LOCAL_MACHINE, kScratch, "missing", unicode));
+    ASSERT_TRUE(GetRegistryUnicodeString(kRoot, kScratch, "v", unicode));
+    EXPECT_EQ(unicode, L"José\U0001F600");
+    EXPECT_NE(GetRegistryString(kRoot, kScratch, "v"), unicode);
+    EXPECT_FALSE(GetRegistryUnicodeString(kRoot, kScratch, "missing", unicode));
 }
 
-// The byte buffer of a call lies on the stack; once the call has returned, a password's bytes
-// must not be left there for anything that reads the memory later.
+// The byte buffer lies on the stack: once a call returns, a password must not be left in it.
 TEST_F(Registry, PasswordBytesDoNotOutliveTheCall) {
     const std::string secret = "Secret-Pw-7f3a";
     auto leftInBuffer = [&] {
-        const BYTE* buffer = seen.buffer;
-        return std::search(buffer, buffer + kMaxValueBytes, secret.begin(), secret.end()) != buffer + kMaxValueBytes;
+        const BYTE* end = seen.buffer + kMaxValueBytes;
+        return std::search(seen.buffer, end, secret.begin(), secret.end()) != end;
     };
-    ASSERT_EQ(SetRegistryString(HKEY_LOCAL_MACHINE, kScratch, "v", std::wstring(secret.begin(), secret.end())), kTrue);
+    ASSERT_EQ(SetRegistryString(kRoot, kScratch, "v", std::wstring(secret.begin(), secret.end())), kTrue);
     EXPECT_FALSE(leftInBuffer()) << "after writing";
-    ASSERT_EQ(GetRegistryString(HKEY_LOCAL_MACHINE, kScratch, "v"), std::wstring(secret.begin(), secret.end()));
+    ASSERT_EQ(GetRegistryString(kRoot, kScratch, "v"), std::wstring(secret.begin(), secret.end()));
     EXPECT_FALSE(leftInBuffer()) << "after reading";
 }

@@ -2,7 +2,6 @@
 // as success.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <atomic>
 #include <vector>
 
@@ -10,46 +9,17 @@
 #include "registry/SharedModule.h"
 
 using namespace Layout;
-using test::Form;
 
 namespace {
 
-struct Value {
-    const char* name;
-    DWORD type;
-    std::string bytes;  // through the ANSI API, as given
-    std::wstring wide;  // or, when set, as REG_SZ through the Unicode API
-};
-
-std::wstring Repeat(wchar_t c, int count) { return std::wstring(count, c); }
-
 const char* const kFlags[] = {"AutoAdminLogon", "ShutdownWithoutLogon", "DontDisplayLastUserName"};
 const char* const kTexts[] = {"DefaultUserName", "DefaultPassword", "DefaultDomainName"};
-const wchar_t kLetters[] = L"upd";  // a different letter per text value, to catch a mix-up
 const int kTextIds[] = {kUserTextId, kPasswordTextId, kDomainTextId};
 
-std::vector<Value> AllFlags(DWORD type, const std::string& bytes) {
-    std::vector<Value> values;
-    for (const char* name : kFlags) values.push_back({name, type, bytes, L""});
-    return values;
-}
-
-// Each text value holds `text` with its own letter in place of 'x'.
-std::vector<Value> AllTexts(const std::wstring& text) {
-    std::vector<Value> values;
-    for (int i = 0; i < 3; ++i) {
-        std::wstring own = text;
-        for (wchar_t& c : own) c = c == L'x' ? kLetters[i] : c;
-        values.push_back({kTexts[i], REG_SZ, "", own});
-    }
-    return values;
-}
-
-void Store(const std::vector<Value>& values) {
-    for (const Value& v : values) {
-        if (!v.wide.empty()) test::PutText(test::kWinlogon, v.name, v.wide);
-        else test::Put(test::kWinlogon, v.name, v.type, v.bytes.data(), static_cast<DWORD>(v.bytes.size()));
-    }
+// The text with each value's own letter for 'x' (u, p, d), to catch values mixed up.
+std::wstring Own(std::wstring text, int value) {
+    for (wchar_t& c : text) c = c == L'x' ? L"upd"[value] : c;
+    return text;
 }
 
 }  // namespace
@@ -57,61 +27,56 @@ void Store(const std::vector<Value>& values) {
 // Open, press OK without touching anything, read back.
 TEST(StoredState, OkKeepsTheMeaningOfEveryStoredForm) {
     enum Flags { Missing, One, Zero, Two };
-    enum Texts { None, Whole, Kept };
     struct Row {
         const char* label;
-        std::vector<Value> values;
+        DWORD type;          // all three flags stored with this type and bytes
+        std::string bytes;   // REG_NONE: no flags
         Flags flags;
-        Texts texts;
-        std::wstring shownText;  // with 'x' for each value's own letter
+        std::wstring texts;  // all three texts stored through the Unicode API, 'x' for the own letter
+        bool kept;           // the texts could not be shown as they are: OK must not touch them
+    } const rows[] = {
+        {"missing values", REG_NONE, "", Missing, L"", false},
+        {"REG_SZ 1", REG_SZ, std::string("1", 2), One, L"", false},
+        {"REG_EXPAND_SZ 1", REG_EXPAND_SZ, std::string("1", 2), One, L"", false},
+        {"REG_MULTI_SZ 1", REG_MULTI_SZ, std::string("1\0", 3), One, L"", false},
+        {"REG_BINARY 1", REG_BINARY, "1", One, L"", false},
+        {"REG_DWORD 0", REG_DWORD, std::string(4, '\0'), Zero, L"", false},
+        {"REG_DWORD 1", REG_DWORD, std::string("\1\0\0\0", 4), One, L"", false},
+        {"REG_DWORD 2", REG_DWORD, std::string("\2\0\0\0", 4), Two, L"", false},
+        {"256 bytes", REG_NONE, "", Missing, std::wstring(256, L'x'), false},
+        {"257 bytes", REG_NONE, "", Missing, std::wstring(257, L'x'), true},
+        {"1000 bytes", REG_NONE, "", Missing, std::wstring(1000, L'x'), true},
+        {"outside code page 932", REG_NONE, "", Missing, L"Jos\u00e9 x\U0001F600", true},
+        {"a two-byte character from the 256th byte", REG_NONE, "", Missing, std::wstring(255, L'x') + L"あ", true},
     };
-    const std::string sjisLead = std::string(255, 'x') + "\x82\xa0";
-    const Row rows[] = {
-        {"missing key", {}, Missing, None, L""},
-        {"key without the values", {{"Unrelated", REG_SZ, std::string("x", 2), L""}}, Missing, None, L""},
-        {"REG_SZ 1", AllFlags(REG_SZ, std::string("1", 2)), One, None, L""},
-        {"REG_EXPAND_SZ 1", AllFlags(REG_EXPAND_SZ, std::string("1", 2)), One, None, L""},
-        {"REG_MULTI_SZ 1", AllFlags(REG_MULTI_SZ, std::string("1\0", 3)), One, None, L""},
-        {"REG_BINARY 1", AllFlags(REG_BINARY, "1"), One, None, L""},
-        {"REG_DWORD 0", AllFlags(REG_DWORD, std::string("\0\0\0\0", 4)), Zero, None, L""},
-        {"REG_DWORD 1", AllFlags(REG_DWORD, std::string("\1\0\0\0", 4)), One, None, L""},
-        {"REG_DWORD 2", AllFlags(REG_DWORD, std::string("\2\0\0\0", 4)), Two, None, L""},
-        {"256 bytes", AllTexts(Repeat(L'x', 256)), Missing, Whole, Repeat(L'x', 256)},
-        {"257 bytes", AllTexts(Repeat(L'x', 257)), Missing, Kept, Repeat(L'x', 257)},
-        {"1000 bytes", AllTexts(Repeat(L'x', 1000)), Missing, Kept, Repeat(L'x', 1000)},
-        {"outside code page 932", AllTexts(L"Jos\u00e9 x\U0001F600"), Missing, Kept, L"Jos\u00e9 x\U0001F600"},
-        {"two-byte character from the 256th byte", AllTexts(Repeat(L'x', 255) + L"あ"), Missing, Kept, Repeat(L'x', 255) + L"あ"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        test::ResetWinlogon();
-        Store(row.values);
-        const test::Values before = test::ReadWinlogon();
-        auto form = Form::Launch();
-        ASSERT_NE(form->window(), nullptr);
+    for (bool keyExists : {false, true}) {
+        for (const Row& row : rows) {
+            if (!keyExists && &row != &rows[0]) continue;
+            SCOPED_TRACE(std::string(row.label) + (keyExists ? "" : ", and no key"));
+            test::DeleteKey(test::kWinlogon);
+            if (keyExists) test::Put(test::kWinlogon, "Unrelated", REG_SZ, "x");
+            for (const char* flag : kFlags) {
+                if (row.type != REG_NONE) test::Put(test::kWinlogon, flag, row.type, row.bytes);
+            }
+            for (int i = 0; i < 3 && !row.texts.empty(); ++i) test::PutText(test::kWinlogon, kTexts[i], Own(row.texts, i));
+            const auto before = test::ReadWinlogon();
+            auto form = test::Form::Launch();
 
-        // What the dialog shows: a stored 1 in all three flags is the cascade (OFF, box checked).
-        const bool shutdownBox = row.flags == Zero || row.flags == Two;
-        EXPECT_FALSE(form->Checked(kOnOptionId));
-        EXPECT_EQ(form->Checked(kShutdownWithoutLogonCheckId), shutdownBox);
-        EXPECT_EQ(form->Checked(kDontDisplayLastUserNameCheckId), row.flags == One);
-        for (int i = 0; i < 3; ++i) {
-            std::wstring shown = row.shownText;
-            for (wchar_t& c : shown) c = c == L'x' ? kLetters[i] : c;
-            EXPECT_EQ(form->Text(kTextIds[i]), shown) << kTexts[i];
-        }
+            // Shown: a stored 1 in all three flags is the cascade (OFF, last-user box checked).
+            const bool shutdownBox = row.flags == Zero || row.flags == Two;
+            EXPECT_FALSE(form->Checked(kOnOptionId));
+            EXPECT_EQ(form->Checked(kShutdownWithoutLogonCheckId), shutdownBox);
+            EXPECT_EQ(form->Checked(kDontDisplayLastUserNameCheckId), row.flags == One);
+            for (int i = 0; i < 3; ++i) EXPECT_EQ(form->Text(kTextIds[i]), Own(row.texts, i)) << kTexts[i];
 
-        form->Click(kOKCommandId);
-        ASSERT_TRUE(form->WaitEnded());
-        const test::Values after = test::ReadWinlogon();
-        const std::wstring flagTexts[] = {L"0", shutdownBox ? L"0" : L"1", row.flags == One ? L"1" : L"0"};
-        for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(test::Str(after.at(kFlags[i])), flagTexts[i]) << kFlags[i];
-            EXPECT_EQ(after.at(kFlags[i])->type, static_cast<DWORD>(REG_SZ)) << kFlags[i];
-            if (row.texts == Kept) {
-                EXPECT_EQ(after.at(kTexts[i]), before.at(kTexts[i])) << kTexts[i] << " was overwritten";
-            } else {
-                EXPECT_EQ(test::Str(after.at(kTexts[i])), row.texts == Whole ? test::Str(before.at(kTexts[i])) : L"") << kTexts[i];
+            form->Click(kOKCommandId);
+            ASSERT_TRUE(form->WaitEnded());
+            const auto after = test::ReadWinlogon();
+            const std::wstring flags[] = {L"0", shutdownBox ? L"0" : L"1", row.flags == One ? L"1" : L"0"};
+            for (int i = 0; i < 3; ++i) {
+                EXPECT_EQ(after.at(kFlags[i]), test::Stored({REG_SZ, flags[i]})) << kFlags[i];
+                if (row.kept) EXPECT_EQ(after.at(kTexts[i]), before.at(kTexts[i])) << kTexts[i] << " was overwritten";
+                else EXPECT_EQ(after.at(kTexts[i]), test::Stored({REG_SZ, Own(row.texts, i)})) << kTexts[i];
             }
         }
     }
@@ -125,36 +90,31 @@ TEST(StoredState, OkRefusesTextsItCannotStore) {
         int box;
         std::wstring typed;
         const wchar_t* field;  // named in the message; null: stored, no message
-    };
-    const Row rows[] = {
-        {"257-byte user name", kUserTextId, Repeat(L'u', 257), L"ユーザー名"},
+    } const rows[] = {
+        {"257-byte user name", kUserTextId, std::wstring(257, L'u'), L"ユーザー名"},
         {"password with an emoji", kPasswordTextId, L"pass\U0001F511word", L"パスワード"},
         {"domain with a letter outside the code page", kDomainTextId, L"Caf\u00e9", L"ドメイン名"},
-        {"256 bytes of two-byte characters", kUserTextId, Repeat(L'あ', 128), nullptr},
-        {"a typed text replaces one that could not be shown", kPasswordTextId, L"new", nullptr},
+        {"256 bytes of two-byte characters", kUserTextId, std::wstring(128, L'あ'), nullptr},
+        {"typed over a stored value that could not be shown", kPasswordTextId, L"new", nullptr},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
-        test::ResetWinlogon({{"AutoAdminLogon", L"1"}, {"DefaultUserName", L"bob"}, {"DefaultDomainName", L"CORP"}});
-        test::PutText(test::kWinlogon, "DefaultPassword", Repeat(L'p', 300));
-        const test::Values before = test::ReadWinlogon();
-        auto form = Form::Launch();
+        test::ResetWinlogon({{"AutoAdminLogon", L"1"}, {"DefaultUserName", L"bob"}, {"DefaultPassword", std::wstring(300, L'p')}});
+        const auto before = test::ReadWinlogon();
+        auto form = test::Form::Launch();
         form->Type(row.box, row.typed);
         form->Click(kOKCommandId);
         if (!row.field) {
             ASSERT_TRUE(form->WaitEnded());
-            const int index = row.box == kUserTextId ? 1 : 2;
-            EXPECT_EQ(test::Str(test::Get(test::kWinlogon, test::kValueNames[index])), row.typed);
+            EXPECT_EQ(test::Text(row.box == kUserTextId ? "DefaultUserName" : "DefaultPassword"), row.typed);
             continue;
         }
         const std::wstring message = form->MessageText();
-        EXPECT_NE(message.find(row.field), std::wstring::npos) << "message: " << ::testing::PrintToString(message);
+        EXPECT_NE(message.find(row.field), std::wstring::npos) << ::testing::PrintToString(message);
         form->DismissMessage();
         EXPECT_TRUE(IsWindow(form->window())) << "the dialog ended";
-        EXPECT_TRUE(test::WaitFor([&] { return form->Focus() == form->Item(row.box); })) << "focus is not on the box";
+        EXPECT_TRUE(test::WaitFor([&] { return form->Focus() == form->Item(row.box); })) << "the focus is not on the box";
         EXPECT_EQ(test::ReadWinlogon(), before) << "something was stored";
-        form->Click(kCancelCommandId);
-        EXPECT_TRUE(form->WaitEnded());
     }
 }
 
@@ -162,20 +122,18 @@ std::atomic<bool> g_failPassword{false};
 
 // A write that fails midway is reported, the dialog stays open, and OK can be pressed again.
 TEST(StoredState, FailedWriteIsReportedAndOkCanBeRepeated) {
+    using SharedModule::SystemRegistryCalls;
     static const SharedModule::RegistryCalls failing{
-        SharedModule::SystemRegistryCalls().createKey,
-        SharedModule::SystemRegistryCalls().queryValue,
+        SystemRegistryCalls().createKey, SystemRegistryCalls().queryValue,
         [](HKEY key, const char* name, DWORD type, const BYTE* data, DWORD size) -> LSTATUS {
             if (g_failPassword && !strcmp(name, "DefaultPassword")) return ERROR_ACCESS_DENIED;
-            return SharedModule::SystemRegistryCalls().setValue(key, name, type, data, size);
+            return SystemRegistryCalls().setValue(key, name, type, data, size);
         },
-        SharedModule::SystemRegistryCalls().closeKey,
-        SharedModule::SystemRegistryCalls().queryValueW,
-    };
+        SystemRegistryCalls().closeKey, SystemRegistryCalls().queryValueW};
     SharedModule::ScopedRegistryCalls calls(failing);
     test::ResetWinlogon();
     g_failPassword = true;
-    auto form = Form::OnThread();
+    auto form = test::Form::OnThread();
     form->Type(kUserTextId, L"alice");
     form->Type(kPasswordTextId, L"secret");
     form->Click(kOKCommandId);
@@ -185,11 +143,11 @@ TEST(StoredState, FailedWriteIsReportedAndOkCanBeRepeated) {
     form->DismissMessage();
     EXPECT_TRUE(IsWindow(form->window()));
     EXPECT_EQ(form->Text(kPasswordTextId), L"secret");
-    const std::array<std::wstring, 6> partly{L"0", L"alice", L"<missing>", L"", L"1", L"0"};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(test::Str(test::Get(test::kWinlogon, test::kValueNames[i])), partly[i]);
+    const std::wstring partly[] = {L"0", L"alice", L"<missing>", L"", L"1", L"0"};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(test::Text(test::kNames[i]), partly[i]) << test::kNames[i];
 
     g_failPassword = false;
     form->Click(kOKCommandId);
     ASSERT_TRUE(form->WaitEnded());
-    EXPECT_EQ(test::Str(test::Get(test::kWinlogon, "DefaultPassword")), L"secret");
+    EXPECT_EQ(test::Text("DefaultPassword"), L"secret");
 }
