@@ -26,7 +26,6 @@ unset DISPLAY
 quellin_ensure_display
 quellin_prepare_prefix
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
-wineserver -w
 
 wine explorer /desktop=Quellin,1024x768 "$QUELLIN_BUILD/bin/quellin.exe" >/dev/null 2>&1 &
 # Wait until the picture has the dialog in it and has stopped changing.

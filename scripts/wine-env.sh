@@ -38,7 +38,6 @@ Windows Registry Editor Version 5.00
 REG
   } >"$reg"
   wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
-  wineserver -w
   rm -f "$reg"
 }
 

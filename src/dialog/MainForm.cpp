@@ -1,5 +1,6 @@
 #include "dialog/MainForm.h"
 
+#include <cstring>
 #include <string>
 
 #include "dialog/CenterForm.h"
