@@ -22,6 +22,7 @@ quellin_ensure_display
 quellin_prepare_prefix
 # One wineserver for the whole run, with Wine's own background services started here: started
 # by the first test, they would inherit CTest's output pipe and keep it waiting after the test.
+wineserver -w
 wineserver -p
 wine wineboot.exe </dev/null >/dev/null 2>&1
 cd "$QUELLIN_BUILD"

@@ -104,7 +104,9 @@ TEST_F(Registry, WhatReachesTheRegistry) {
         EXPECT_EQ(SetRegistryString(kRoot, kScratch, "v", row.text), row.bytes ? kTrue : kFalse);
         EXPECT_EQ(CheckRegistryString(row.text) == StoreCheck::Ok, row.bytes.has_value());
         EXPECT_EQ(seen.sets, row.bytes ? 1 : 0);
-        if (row.bytes) EXPECT_EQ(seen.setBytes, *row.bytes);
+        if (row.bytes) {
+            EXPECT_EQ(seen.setBytes, *row.bytes);
+        }
         const auto stored = test::Get(kScratch, "v");
         EXPECT_EQ(stored, row.bytes ? std::optional(test::Stored{REG_SZ, row.stored}) : std::nullopt);
     }
