@@ -27,7 +27,7 @@ quellin_ensure_display
 quellin_prepare_prefix
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
 
-wine explorer /desktop=Quellin,1024x768 "$QUELLIN_BUILD/bin/quellin.exe" >/dev/null 2>&1 &
+wine explorer /desktop=Quellin,1280x1024 "$QUELLIN_BUILD/bin/quellin.exe" >/dev/null 2>&1 &
 # Wait until the picture has the dialog in it and has stopped changing.
 previous=""
 for _ in $(seq 100); do
