@@ -72,14 +72,20 @@ TEST(Layout, GeometryFocusOrderAndMaskingAtTwoDpis) {
     }
 }
 
-// Every caption shows whole in the font the dialog names, at every DPI.
-TEST(Layout, FontsCaptionsAndIconAtEveryDpi) {
+// Every length scales, and every caption shows whole in the font the dialog names, at every DPI.
+TEST(Layout, SizesFontsCaptionsAndIconAtEveryDpi) {
     test::ResetWinlogon();
     for (int dpi : {96, 120, 144, 192}) {
         SCOPED_TRACE(dpi);
         MainForm form;
         ASSERT_TRUE(form.Create(GetModuleHandleW(nullptr), dpi));
         EXPECT_NE(SendMessageW(form.Window(), WM_GETICON, ICON_BIG, 0), 0) << "no window icon";
+        for (const Expected& e : kExpected) {
+            RECT r{};
+            GetWindowRect(GetDlgItem(form.Window(), e.id), &r);
+            EXPECT_NEAR(r.right - r.left, e.width * dpi / 96.0, 1) << "width of " << e.id;
+            EXPECT_NEAR(r.bottom - r.top, e.height * dpi / 96.0, 1) << "height of " << e.id;
+        }
         for (const Control& c : kControls) {
             SCOPED_TRACE(c.id);
             const HWND item = GetDlgItem(form.Window(), c.id);
