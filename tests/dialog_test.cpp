@@ -22,12 +22,13 @@ TEST(Dialog, LoadCascadeAndReactionsByClick) {
     struct Row {
         const char* label;
         std::map<std::string, std::wstring> stored;
-        std::vector<int> clicks;
+        std::vector<int> clicks;          // control ids; a negative number is a key, pressed
         const wchar_t* options;           // after the clicks
         const wchar_t *autoLogon, *last;  // stored by OK
     } const rows[] = {
         {"both on at load: OFF and the box", {{"AutoAdminLogon", L"1"}, {"DontDisplayLastUserName", L"1"}}, {}, L"001", L"0", L"1"},
         {"ON unchecks the last-user box", {{"DontDisplayLastUserName", L"1"}}, {kOnOptionId}, L"100", L"1", L"0"},
+        {"ON by arrow key does too", {{"DontDisplayLastUserName", L"1"}}, {-VK_LEFT}, L"100", L"1", L"0"},
         {"the last-user box selects OFF", {{"AutoAdminLogon", L"1"}}, {kDontDisplayLastUserNameCheckId}, L"001", L"0", L"1"},
         {"unchecking the box changes nothing else", {{"DontDisplayLastUserName", L"1"}}, {kDontDisplayLastUserNameCheckId}, L"000", L"0", L"0"},
         {"the shutdown box changes nothing else", {{"AutoAdminLogon", L"1"}}, {kShutdownWithoutLogonCheckId}, L"110", L"1", L"0"},
@@ -37,7 +38,7 @@ TEST(Dialog, LoadCascadeAndReactionsByClick) {
         SCOPED_TRACE(row.label);
         test::ResetWinlogon(row.stored);
         auto form = test::Form::Launch();
-        for (int id : row.clicks) form->Click(id);
+        for (int id : row.clicks) id > 0 ? form->Click(id) : form->Key(static_cast<WORD>(-id));
         EXPECT_TRUE(test::WaitFor([&] { return Options(*form) == row.options; })) << "shows " << ::testing::PrintToString(Options(*form));
         form->Click(kOKCommandId);
         ASSERT_TRUE(form->WaitEnded());

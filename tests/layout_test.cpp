@@ -63,6 +63,8 @@ TEST(Layout, GeometryFocusOrderAndMaskingAtTwoDpis) {
             EXPECT_TRUE(test::WaitFor([&] { return form->Focus() == form->Item(id); })) << "Tab did not reach " << id;
         }
         EXPECT_FALSE(form->Checked(kOnOptionId));
+        // Screen readers name a box by the label just before it.
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(GetWindow(form->Item(kUserTextId + i), GW_HWNDPREV), form->Item(kLabel0Id + i));
 
         EXPECT_EQ(SendMessageW(form->Item(kPasswordTextId), EM_GETPASSWORDCHAR, 0, 0), L'*');
         form->Type(kPasswordTextId, L"ab c");

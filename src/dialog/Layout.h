@@ -51,16 +51,18 @@ constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 // one, so that Tab stops once on them and the arrow keys move between them.
 constexpr DWORD kStop = kChild | WS_TABSTOP | WS_GROUP;
 
-// In tab order: the order of creation is the order the focus moves in.
+// In the order the focus moves: the order of creation. Each label comes just before its box,
+// which screen readers then name by it; labels take no focus, so this leaves the focus order
+// as it is.
 constexpr Control kControls[] = {
     {kFrameId, L"BUTTON", L"自動ログオン", kChild | WS_GROUP | BS_GROUPBOX, 0, 60, 60, 1695, 675, false, Font::Form},
     {kOnOptionId, L"BUTTON", L"ＯＮ", kStop | BS_AUTORADIOBUTTON, 0, 120, 300, 735, 315, true, Font::Option},
     {kOffOptionId, L"BUTTON", L"ＯＦＦ", kChild | WS_TABSTOP | BS_AUTORADIOBUTTON, 0, 780, 300, 735, 315, true, Font::Option},
     {kLabel0Id, L"STATIC", L"ユーザー名：", kChild | WS_GROUP | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 120, 1020, 1170, 195, false, Font::Form},
-    {kLabel1Id, L"STATIC", L"パスワード：", kChild | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 120, 1380, 1170, 195, false, Font::Form},
-    {kLabel2Id, L"STATIC", L"ドメイン名：", kChild | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 120, 1740, 1170, 195, false, Font::Form},
     {kUserTextId, L"EDIT", L"", kStop | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 1380, 960, 2415, 285, false, Font::Form},
+    {kLabel1Id, L"STATIC", L"パスワード：", kChild | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 120, 1380, 1170, 195, false, Font::Form},
     {kPasswordTextId, L"EDIT", L"", kStop | ES_AUTOHSCROLL | ES_PASSWORD, WS_EX_CLIENTEDGE, 1380, 1320, 2415, 285, false, Font::Form},
+    {kLabel2Id, L"STATIC", L"ドメイン名：", kChild | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 120, 1740, 1170, 195, false, Font::Form},
     {kDomainTextId, L"EDIT", L"", kStop | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 1380, 1680, 2415, 285, false, Font::Form},
     {kOKCommandId, L"BUTTON", L"OK", kStop | BS_PUSHBUTTON, 0, 2580, 60, 1215, 375, false, Font::Form},
     {kCancelCommandId, L"BUTTON", L"CANCEL", kStop | BS_PUSHBUTTON, 0, 2580, 480, 1215, 375, false, Font::Form},
