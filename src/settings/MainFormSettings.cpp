@@ -27,8 +27,8 @@ std::optional<double> FlagNumber(const std::wstring& text) {
         }
     }
     if (digits == 0) return std::nullopt;
-    // The syntax is checked above, so the C locale's reading is exact; nearbyint rounds halves
-    // to even in the default rounding mode, which this program never changes.
+    // The syntax is checked above, so the C locale reads the number as written; nearbyint
+    // rounds halves to even in the default rounding mode, which this program never changes.
     return std::nearbyint(std::wcstod(number.c_str(), nullptr));
 }
 
