@@ -22,6 +22,12 @@ bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds) {
     return true;
 }
 
+std::wstring ExePath() {
+    wchar_t path[MAX_PATH];
+    const std::wstring self(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+    return self.substr(0, self.find_last_of(L"\\/") + 1) + L"quellin.exe";
+}
+
 namespace {
 
 HKEY Open(const char* path, bool create = true) {
@@ -109,9 +115,7 @@ HWND FindOnThread(DWORD thread, const wchar_t* className, const wchar_t* caption
 }  // namespace
 
 std::unique_ptr<Form> Form::Launch() {
-    wchar_t path[MAX_PATH];
-    std::wstring exe(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-    exe = exe.substr(0, exe.find_last_of(L"\\/") + 1) + L"quellin.exe";
+    const std::wstring exe = ExePath();
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};

@@ -15,6 +15,8 @@
 
 namespace test {
 
+std::wstring ExePath();  // the real quellin.exe, beside the test program
+
 // Waits, checking often, until `condition` holds or `milliseconds` pass.
 bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds = 10000);
 

@@ -123,10 +123,7 @@ TEST(Layout, SizesFontsCaptionsAndIconAtEveryDpi) {
 }
 
 TEST(Layout, ExeCarriesOneIconOf32PixelsIn16Colours) {
-    wchar_t path[MAX_PATH];
-    std::wstring exe(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-    exe = exe.substr(0, exe.find_last_of(L"\\/") + 1) + L"quellin.exe";
-    const HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    const HMODULE module = LoadLibraryExW(test::ExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
     ASSERT_TRUE(found) << "no application icon";
     // The group header (reserved, type, count), then per image: width, height, colours, ...

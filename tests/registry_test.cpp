@@ -62,14 +62,9 @@ protected:
     ScopedRegistryCalls calls_{kRecording};
 };
 
-std::string Times(const std::string& unit, int count) {
-    std::string s;
-    while (count--) s += unit;
-    return s;
-}
-
-std::wstring Times(const std::wstring& unit, int count) {
-    std::wstring s;
+template <class Char>
+std::basic_string<Char> Times(const Char* unit, int count) {
+    std::basic_string<Char> s;
     while (count--) s += unit;
     return s;
 }

@@ -19,8 +19,6 @@ int ScreenDpi() {
     return dpi > 0 ? dpi : 96;
 }
 
-bool IsChecked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
 }  // namespace
 
 MainForm::~MainForm() {

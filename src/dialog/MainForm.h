@@ -61,6 +61,8 @@ private:
     void SelectAutoLogon(bool on);
     void SetDontDisplayLastUserName(int state);
 
+    static bool IsChecked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
     // Settings helpers (settings/).
     HWND TextBox(int row) const;
     void LoadText(int row);

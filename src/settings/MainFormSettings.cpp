@@ -51,8 +51,6 @@ std::wstring WindowText(HWND window) {
     return text;
 }
 
-int CheckState(HWND box) { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0; }
-
 }  // namespace
 
 HWND MainForm::TextBox(int row) const {
@@ -97,7 +95,7 @@ std::vector<const Winlogon::Value*> MainForm::レジストリデータ書き込�
     auto store = [&](const Winlogon::Value& value, const std::wstring& text) {
         if (!Store(value, text)) failed.push_back(&value);
     };
-    store(Winlogon::kAutoAdminLogon, CheckState(OnOption) ? L"1" : L"0");
+    store(Winlogon::kAutoAdminLogon, IsChecked(OnOption) ? L"1" : L"0");
     for (int row = 0; row < 3; ++row) {
         if (!WillStoreText(row)) continue;
         std::wstring text = WindowText(TextBox(row));
@@ -106,8 +104,8 @@ std::vector<const Winlogon::Value*> MainForm::レジストリデータ書き込�
         Wipe(text);
         Wipe(trimmed);
     }
-    store(Winlogon::kShutdownWithoutLogon, CheckState(ShutdownWithoutLogonCheck) ? L"0" : L"1");
-    store(Winlogon::kDontDisplayLastUserName, CheckState(DontDisplayLastUserNameCheck) ? L"1" : L"0");
+    store(Winlogon::kShutdownWithoutLogon, IsChecked(ShutdownWithoutLogonCheck) ? L"0" : L"1");
+    store(Winlogon::kDontDisplayLastUserName, IsChecked(DontDisplayLastUserNameCheck) ? L"1" : L"0");
     return failed;
 }
 
