@@ -1,17 +1,3 @@
-# Cross-compiling from Debian with MinGW-w64. The posix thread variant is the one whose
-# libstdc++ has std::thread and std::mutex, which GoogleTest needs.
-set(CMAKE_SYSTEM_NAME Windows)
+# The main build: x86-64.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(CMAKE_C_COMPILER   x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER  x86_64-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# Tests are Windows programs: CTest runs them through Wine.
-find_program(WINE_EXECUTABLE NAMES wine wine64 REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_EXECUTABLE})
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

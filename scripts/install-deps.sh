@@ -6,8 +6,11 @@ set -euo pipefail
 packages=(
   g++-mingw-w64-x86-64-posix   # the cross compiler (posix threads: GoogleTest needs std::mutex)
   binutils-mingw-w64-x86-64    # windres for the manifest and icon
+  g++-mingw-w64-i686-posix     # the same for the 32-bit exe
+  binutils-mingw-w64-i686
   cmake make
   wine wine64                  # runs the exe and the tests
+  wine32:i386                  # runs the 32-bit exe, as WOW64 does on 64-bit Windows
   fonts-wine                   # Wine's own fonts: the caption buttons' symbols among them
   xvfb xauth                   # a display when there is none
   googletest                   # sources, built for Windows by our CMake
@@ -29,6 +32,7 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
+  dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
   echo "install-deps: installing ${missing[*]}" >&2
   as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"

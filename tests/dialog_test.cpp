@@ -1,49 +1,71 @@
 // End to end: the real exe in the test prefix, worked from outside as a user would.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <sddl.h>
 
 #include <vector>
 
-#include "harness.h"
+#include "dialog/Layout.h"
+#include "support.h"
 
 using namespace Layout;
 
 namespace {
 
-// ON/OFF, shutdown box and last-user box as the dialog shows them, as 1/0.
-std::wstring Options(const test::Form& form) {
+// ON, the shutdown box and the last-user box as 1/0, then the three texts.
+std::wstring Shown(const test::Exe& exe) {
+    if (exe.Checked(kOffOptionId) == exe.Checked(kOnOptionId)) return L"neither or both options";
     std::wstring shown;
-    for (int id : {kOnOptionId, kShutdownWithoutLogonCheckId, kDontDisplayLastUserNameCheckId}) shown += form.Checked(id) ? L'1' : L'0';
-    return form.Checked(kOffOptionId) == form.Checked(kOnOptionId) ? L"neither or both options" : shown;
+    for (int id : {kOnOptionId, kShutdownWithoutLogonCheckId, kDontDisplayLastUserNameCheckId}) shown += exe.Checked(id) ? L'1' : L'0';
+    for (int id : {kUserTextId, kPasswordTextId, kDomainTextId}) shown += L"|" + exe.Text(id);
+    return shown;
 }
+
+struct Step {
+    int id = 0;                      // clicked, or typed into
+    WORD key = 0;                    // pressed on the focused control
+    const wchar_t* typed = nullptr;
+};
 
 }  // namespace
 
-TEST(Dialog, LoadCascadeAndReactionsByClick) {
+TEST(Dialog, LoadReactionsAndOk) {
+    const std::wstring p300(300, L'p');
     struct Row {
         const char* label;
-        std::map<std::string, std::wstring> stored;
-        std::vector<int> clicks;          // control ids; a negative number is a key, pressed
-        const wchar_t* options;           // after the clicks
-        const wchar_t *autoLogon, *last;  // stored by OK
+        std::map<std::string, std::wstring> before;
+        std::vector<Step> steps;
+        std::wstring shown;   // after the steps
+        std::wstring stored;  // by OK
     } const rows[] = {
-        {"both on at load: OFF and the box", {{"AutoAdminLogon", L"1"}, {"DontDisplayLastUserName", L"1"}}, {}, L"001", L"0", L"1"},
-        {"ON unchecks the last-user box", {{"DontDisplayLastUserName", L"1"}}, {kOnOptionId}, L"100", L"1", L"0"},
-        {"ON by arrow key does too", {{"DontDisplayLastUserName", L"1"}}, {-VK_LEFT}, L"100", L"1", L"0"},
-        {"the last-user box selects OFF", {{"AutoAdminLogon", L"1"}}, {kDontDisplayLastUserNameCheckId}, L"001", L"0", L"1"},
-        {"unchecking the box changes nothing else", {{"DontDisplayLastUserName", L"1"}}, {kDontDisplayLastUserNameCheckId}, L"000", L"0", L"0"},
-        {"the shutdown box changes nothing else", {{"AutoAdminLogon", L"1"}}, {kShutdownWithoutLogonCheckId}, L"110", L"1", L"0"},
-        {"OFF changes nothing else", {{"AutoAdminLogon", L"1"}, {"ShutdownWithoutLogon", L"0"}}, {kOffOptionId}, L"010", L"0", L"0"},
+        {"both on at load: OFF and the box", {{"AutoAdminLogon", L"1"}, {"DontDisplayLastUserName", L"1"}}, {}, L"001|||", L"0||||1|1"},
+        {"ON unchecks the last-user box", {{"DontDisplayLastUserName", L"1"}}, {{.id = kOnOptionId}}, L"100|||", L"1||||1|0"},
+        {"ON by arrow key does too", {{"DontDisplayLastUserName", L"1"}}, {{.key = VK_LEFT}}, L"100|||", L"1||||1|0"},
+        {"the last-user box selects OFF", {{"AutoAdminLogon", L"1"}}, {{.id = kDontDisplayLastUserNameCheckId}}, L"001|||", L"0||||1|1"},
+        {"unchecking the box changes nothing else", {{"DontDisplayLastUserName", L"1"}}, {{.id = kDontDisplayLastUserNameCheckId}}, L"000|||", L"0||||1|0"},
+        {"the shutdown box changes nothing else", {{"AutoAdminLogon", L"1"}}, {{.id = kShutdownWithoutLogonCheckId}}, L"110|||", L"1||||0|0"},
+        {"OFF changes nothing else", {{"AutoAdminLogon", L"1"}, {"ShutdownWithoutLogon", L"0"}}, {{.id = kOffOptionId}}, L"010|||", L"0||||0|0"},
+        {"typed texts stored trimmed", {{"DefaultDomainName", L"CORP"}},
+         {{.id = kUserTextId, .typed = L" 山田 太郎 "}, {.id = kPasswordTextId, .typed = L" p w "}},
+         L"000| 山田 太郎 | p w |CORP", L"0|山田 太郎|p w|CORP|1|0"},
+        {"values that cannot be shown are kept", {{"DefaultUserName", L"José"}, {"DefaultPassword", p300}}, {},
+         L"000|José|" + p300 + L"|", L"0|José|" + p300 + L"||1|0"},
+        {"... unless typed over", {{"DefaultUserName", L"José"}, {"DefaultPassword", p300}},
+         {{.id = kPasswordTextId, .typed = L"new"}}, L"000|José|new|", L"0|José|new||1|0"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
-        test::ResetWinlogon(row.stored);
-        auto form = test::Form::Launch();
-        for (int id : row.clicks) id > 0 ? form->Click(id) : form->Key(static_cast<WORD>(-id));
-        EXPECT_TRUE(test::WaitFor([&] { return Options(*form) == row.options; })) << "shows " << ::testing::PrintToString(Options(*form));
-        form->Click(kOKCommandId);
-        ASSERT_TRUE(form->WaitEnded());
-        EXPECT_EQ(test::Text("AutoAdminLogon"), row.autoLogon);
-        EXPECT_EQ(test::Text("DontDisplayLastUserName"), row.last);
+        test::ResetWinlogon(row.before);
+        test::Exe exe;
+        for (const Step& step : row.steps) {
+            if (step.typed) exe.Type(step.id, step.typed);
+            else if (step.key) exe.Key(step.key);
+            else exe.Click(step.id);
+        }
+        EXPECT_TRUE(test::WaitFor([&] { return Shown(exe) == row.shown; })) << "shows " << ::testing::PrintToString(Shown(exe));
+        exe.Click(kOKCommandId);
+        ASSERT_TRUE(exe.Ended());
+        EXPECT_EQ(test::Winlogon(), row.stored);
     }
 }
 
@@ -51,35 +73,146 @@ TEST(Dialog, CancelAndCloseStoreNothing) {
     for (bool cancel : {true, false}) {
         SCOPED_TRACE(cancel ? "CANCEL" : "close box");
         test::ResetWinlogon({{"AutoAdminLogon", L"yes"}, {"DefaultUserName", L" bob "}, {"DontDisplayLastUserName", L"0.6"}});
-        const auto before = test::ReadWinlogon();
-        auto form = test::Form::Launch();
-        form->Type(kUserTextId, L"alice");
-        form->Click(kOnOptionId);
-        form->Click(kShutdownWithoutLogonCheckId);
-        EXPECT_TRUE(test::WaitFor([&] { return Options(*form) == L"110"; }));
-        if (cancel) form->Click(kCancelCommandId);
-        else form->Close();
-        ASSERT_TRUE(form->WaitEnded());
-        EXPECT_EQ(test::ReadWinlogon(), before);
+        const std::wstring before = test::Winlogon();
+        test::Exe exe;
+        exe.Type(kUserTextId, L"alice");
+        exe.Click(kOnOptionId);
+        exe.Click(kShutdownWithoutLogonCheckId);
+        EXPECT_TRUE(test::WaitFor([&] { return Shown(exe) == L"110|alice||"; }));
+        if (cancel) exe.Click(kCancelCommandId);
+        else exe.Close();
+        ASSERT_TRUE(exe.Ended());
+        EXPECT_EQ(test::Winlogon(), before);
     }
 }
 
 // Escape, and Enter in a text box, neither store nor end; Enter on a focused button presses it.
 TEST(Dialog, EscapeAndEnterOnlyPressAFocusedButton) {
     test::ResetWinlogon();
-    auto form = test::Form::Launch();
-    form->Key(VK_ESCAPE);
-    form->Key(VK_TAB);  // from the option pair to the user name
-    EXPECT_TRUE(test::WaitFor([&] { return form->Focus() == form->Item(kUserTextId); }));
-    form->Key(VK_RETURN);
-    form->Key(VK_ESCAPE);
-    form->Type(kUserTextId, L"山田　太郎");  // arrives after the keys: they have been handled
-    EXPECT_TRUE(IsWindow(form->window()));
-    EXPECT_EQ(test::Text("AutoAdminLogon"), L"<missing>") << "something was stored";
+    test::Exe exe;
+    exe.Key(VK_ESCAPE);
+    exe.Key(VK_TAB);  // from the option pair to the user name
+    EXPECT_TRUE(test::WaitFor([&] { return exe.Focus() == exe.Item(kUserTextId); }));
+    exe.Key(VK_RETURN);
+    exe.Key(VK_ESCAPE);
+    exe.Type(kUserTextId, L"山田　太郎");  // arrives after the keys: they have been handled
+    EXPECT_TRUE(IsWindow(exe.window));
+    EXPECT_EQ(test::Winlogon(), L"-|-|-|-|-|-") << "something was stored";
 
-    for (int i = 0; i < 3; ++i) form->Key(VK_TAB);  // password, domain, OK
-    EXPECT_TRUE(test::WaitFor([&] { return form->Focus() == form->Item(kOKCommandId); }));
-    form->Key(VK_RETURN);
-    ASSERT_TRUE(form->WaitEnded());
-    EXPECT_EQ(test::Text("DefaultUserName"), L"山田　太郎");
+    for (int i = 0; i < 3; ++i) exe.Key(VK_TAB);  // password, domain, OK
+    EXPECT_TRUE(test::WaitFor([&] { return exe.Focus() == exe.Item(kOKCommandId); }));
+    exe.Key(VK_RETURN);
+    ASSERT_TRUE(exe.Ended());
+    EXPECT_EQ(test::Winlogon(), L"0|山田　太郎|||1|0");
+}
+
+// A text that cannot be stored as shown stops OK before anything is written: the message names
+// the field, the focus goes to its box, and the dialog stays open.
+TEST(Dialog, RefusalKeepsTheDialogOpenWithItsMessage) {
+    const std::tuple<int, std::wstring, const wchar_t*> rows[] = {
+        {kUserTextId, std::wstring(257, L'u'), L"「ユーザー名」が長すぎる"},
+        {kDomainTextId, L"Caf\u00e9", L"「ドメイン名」に、このコンピューターの文字コードで保存できない文字"},
+    };
+    for (const auto& [box, typed, message] : rows) {
+        SCOPED_TRACE(box);
+        test::ResetWinlogon({{"AutoAdminLogon", L"1"}});
+        test::Exe exe;
+        exe.Type(box, typed);
+        exe.Click(kOKCommandId);
+        EXPECT_NE(exe.TakeMessage().find(message), std::wstring::npos);
+        EXPECT_TRUE(test::WaitFor([&] { return exe.Focus() == exe.Item(box); })) << "the focus is not on the box";
+        EXPECT_EQ(test::Winlogon(), L"1|-|-|-|-|-") << "something was stored";
+        EXPECT_TRUE(IsWindow(exe.window)) << "the dialog ended";
+    }
+}
+
+// A write that fails is reported, the dialog stays open, and OK can be pressed again.
+TEST(Dialog, FailedWritesAreReportedAndOkCanBeRepeated) {
+    auto allow = [](const wchar_t* sddl) {  // who may do what with the Winlogon key
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        HKEY key = nullptr;
+        ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr);
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, test::kWinlogon, 0, WRITE_DAC | KEY_WOW64_64KEY, &key);
+        EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), 0);
+        RegCloseKey(key);
+        LocalFree(descriptor);
+    };
+    test::ResetWinlogon({{"DefaultUserName", L"bob"}});
+    test::Exe exe;
+    exe.Type(kUserTextId, L"alice");
+    allow(L"D:(A;;KR;;;WD)");
+    exe.Click(kOKCommandId);
+    const std::wstring message = exe.TakeMessage();
+    for (const char* name : test::kNames) EXPECT_NE(message.find(std::wstring(name, name + strlen(name))), std::wstring::npos) << name;
+    EXPECT_TRUE(IsWindow(exe.window)) << "the dialog ended";
+    allow(L"D:(A;;KA;;;WD)");
+    exe.Click(kOKCommandId);
+    ASSERT_TRUE(exe.Ended());
+    EXPECT_EQ(test::Winlogon(), L"0|alice|||1|0");
+}
+
+TEST(Dialog, GeometryFocusOrderAndMaskingAtTwoDpis) {
+    // Where each control stands in the client area, in pixels at 96 DPI: its twips divided by 15.
+    const std::array<int, 5> expected[] = {
+        {kFrameId, 4, 4, 113, 45},         {kOnOptionId, 12, 24, 49, 21},      {kOffOptionId, 56, 24, 49, 21},
+        {kLabel0Id, 8, 68, 78, 13},        {kLabel1Id, 8, 92, 78, 13},         {kLabel2Id, 8, 116, 78, 13},
+        {kUserTextId, 92, 64, 161, 19},    {kPasswordTextId, 92, 88, 161, 19}, {kDomainTextId, 92, 112, 161, 19},
+        {kOKCommandId, 172, 4, 81, 25},    {kCancelCommandId, 172, 32, 81, 25},
+        {kShutdownWithoutLogonCheckId, 8, 136, 245, 17}, {kDontDisplayLastUserNameCheckId, 8, 152, 245, 21},
+    };
+    for (DWORD dpi : {96, 144}) {
+        SCOPED_TRACE(dpi);
+        const double scale = dpi / 96.0, tolerance = dpi == 96 ? 0 : 1;
+        test::ResetWinlogon();
+        // The DPI that Wine gives processes started from now on.
+        auto setDpi = [](DWORD d) { RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &d, 4); };
+        setDpi(dpi);
+        test::Exe exe;
+        setDpi(96);
+
+        RECT client{}, outer{};
+        GetClientRect(exe.window, &client);
+        EXPECT_NEAR(client.right, 260 * scale, tolerance);
+        EXPECT_NEAR(client.bottom, 175 * scale, tolerance);
+        for (const auto& [id, left, top, width, height] : expected) {
+            RECT r{};
+            GetWindowRect(exe.Item(id), &r);
+            MapWindowPoints(nullptr, exe.window, reinterpret_cast<POINT*>(&r), 2);
+            const int actual[] = {r.left, r.top, r.right - r.left, r.bottom - r.top}, want[] = {left, top, width, height};
+            for (int i = 0; i < 4; ++i) EXPECT_NEAR(actual[i], want[i] * scale, tolerance) << "control " << id << ", edge " << i;
+        }
+        GetWindowRect(exe.window, &outer);
+        EXPECT_NEAR(outer.left, (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2, 1) << "not centred";
+        EXPECT_NEAR(outer.top, (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2, 1) << "not centred";
+
+        // The option pair first, as one stop; focusing it never selects ON.
+        EXPECT_EQ(exe.Focus(), exe.Item(kOffOptionId));
+        for (int id : {kUserTextId, kPasswordTextId, kDomainTextId, kOKCommandId, kCancelCommandId,
+                       kShutdownWithoutLogonCheckId, kDontDisplayLastUserNameCheckId, kOffOptionId}) {
+            exe.Key(VK_TAB);
+            EXPECT_TRUE(test::WaitFor([&] { return exe.Focus() == exe.Item(id); })) << "Tab did not reach " << id;
+        }
+        EXPECT_FALSE(exe.Checked(kOnOptionId));
+        // Screen readers name a box by the label just before it.
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(GetWindow(exe.Item(kUserTextId + i), GW_HWNDPREV), exe.Item(kLabel0Id + i));
+
+        EXPECT_EQ(SendMessageW(exe.Item(kPasswordTextId), EM_GETPASSWORDCHAR, 0, 0), L'*');
+        exe.Type(kPasswordTextId, L"ab c");
+        exe.Click(kOKCommandId);
+        ASSERT_TRUE(exe.Ended());
+        EXPECT_EQ(test::Winlogon(), L"0||ab c||1|0") << "the mask was stored, not the text";
+    }
+}
+
+// The 32-bit build edits the key that the logon service reads, never its WOW6432Node copy.
+TEST(View32, TheThirtyTwoBitExeEditsTheSixtyFourBitKey) {
+    test::ResetWinlogon({{"DefaultUserName", L"sixty-four"}});
+    test::ResetWinlogon({{"DefaultUserName", L"thirty-two"}, {"DefaultDomainName", L"WOW"}}, KEY_WOW64_32KEY);
+    test::Exe exe(L"quellin-32bit.exe");
+    EXPECT_EQ(exe.Text(kUserTextId), L"sixty-four");
+    exe.Type(kDomainTextId, L"CORP");
+    exe.Click(kOKCommandId);
+    ASSERT_TRUE(exe.Ended());
+    EXPECT_EQ(test::Winlogon(), L"0|sixty-four||CORP|1|0");
+    EXPECT_EQ(test::Winlogon(KEY_WOW64_32KEY), L"-|thirty-two|-|WOW|-|-");
 }

@@ -1,70 +1,106 @@
-// The six values and the controls, both ways, on a form created in-process over the Winlogon
-// key of the test prefix.
+// The mapping between the six values and the settings the dialog shows, run directly over the
+// Winlogon key of the test prefix, with no window.
 #include <gtest/gtest.h>
 
-#include "dialog/MainForm.h"
-#include "harness.h"
 #include "settings/Winlogon.h"
+#include "support.h"
 
-TEST(Settings, EveryRowBothWays) {
-    struct Row {
-        const char* label;
-        std::map<std::string, std::wstring> stored;
-        std::wstring shown;    // ON/OFF, shutdown box, last-user box as 1/0, then the three texts
-        std::wstring written;  // the six values, '|' between them
-    } const rows[] = {
-        {"empty key", {}, L"000|||", L"0||||1|0"},
-        {"1 between spaces", {{"AutoAdminLogon", L" 1 "}}, L"100|||", L"1||||1|0"},
-        {"01 is not 1", {{"AutoAdminLogon", L"01"}}, L"000|||", L"0||||1|0"},
-        {"yes is not 1", {{"AutoAdminLogon", L"yes"}}, L"000|||", L"0||||1|0"},
-        {"shutdown 1 shows unchecked", {{"ShutdownWithoutLogon", L"1"}}, L"000|||", L"0||||1|0"},
-        {"shutdown 0 shows checked", {{"ShutdownWithoutLogon", L"0"}}, L"010|||", L"0||||0|0"},
-        {"shutdown 2 shows checked", {{"ShutdownWithoutLogon", L"2"}}, L"010|||", L"0||||0|0"},
-        {"shutdown abc leaves it", {{"ShutdownWithoutLogon", L"abc"}}, L"000|||", L"0||||1|0"},
-        {"last user 0.6 rounds to 1", {{"DontDisplayLastUserName", L"0.6"}}, L"001|||", L"0||||1|1"},
-        {"last user 0.5 rounds to 0", {{"DontDisplayLastUserName", L"0.5"}}, L"000|||", L"0||||1|0"},
-        {"last user 1.5 rounds to 2", {{"DontDisplayLastUserName", L"1.5"}}, L"000|||", L"0||||1|0"},
-        {"both on: the last-user box wins", {{"AutoAdminLogon", L"1"}, {"DontDisplayLastUserName", L"1"}}, L"001|||", L"0||||1|1"},
-        {"texts trimmed, password included",
-         {{"DefaultUserName", L"  山田 太郎  "}, {"DefaultPassword", L" p w "}, {"DefaultDomainName", L" CORP"}},
-         L"000|山田 太郎|p w|CORP", L"0|山田 太郎|p w|CORP|1|0"},
-    };
-    auto checked = [](HWND box) { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED ? L"1" : L"0"; };
-    auto text = [](HWND box) {
-        wchar_t buffer[256] = {};
-        GetWindowTextW(box, buffer, 256);
-        return std::wstring(buffer);
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        test::ResetWinlogon(row.stored);
-        MainForm form;
-        ASSERT_TRUE(form.Create(GetModuleHandleW(nullptr), 96));
-        EXPECT_NE(checked(form.OnOption), checked(form.OffOption)) << "exactly one option is selected";
-        const std::wstring shown = checked(form.OnOption) + std::wstring(checked(form.ShutdownWithoutLogonCheck)) +
-                                   checked(form.DontDisplayLastUserNameCheck) + L"|" + text(form.UserText) + L"|" +
-                                   text(form.PasswordText) + L"|" + text(form.DomainText);
-        EXPECT_EQ(shown, row.shown);
+using namespace Winlogon;
 
-        // The user puts spaces around each text: they are not stored.
-        for (HWND box : {form.UserText, form.PasswordText, form.DomainText}) SetWindowTextW(box, (L"  " + text(box) + L" ").c_str());
-        EXPECT_TRUE(form.レジストリデータ書き込み処理().empty());
-        std::wstring written;
-        for (const char* name : test::kNames) {
-            const auto value = test::Get(test::kWinlogon, name);
-            EXPECT_EQ(value ? value->type : REG_NONE, static_cast<DWORD>(REG_SZ)) << name;
-            written += (written.empty() ? L"" : L"|") + test::Text(name);
-        }
-        EXPECT_EQ(written, row.written);
+namespace {
+
+// The settings as one line: ON/OFF, the three texts ('!' before one not shown as stored), and
+// the shutdown and last-user boxes as C(hecked), U(nchecked) or - (left as they are).
+std::wstring Show(const Settings& s) {
+    std::wstring shown = s.autoLogon ? L"ON" : L"OFF";
+    for (const Text& t : s.texts) shown += (t.shownAsStored ? L"|" : L"|!") + t.text;
+    for (Check c : {s.shutdownBox, s.dontDisplayLastUserName}) shown += c == Check::Checked ? L"|C" : c == Check::Unchecked ? L"|U" : L"|-";
+    return shown;
+}
+
+}  // namespace
+
+TEST(Settings, Read) {
+    const std::pair<std::map<std::string, std::wstring>, std::wstring> rows[] = {
+        {{}, L"OFF||||-|-"},
+        {{{"AutoAdminLogon", L" 1 "}}, L"ON||||-|-"},
+        {{{"AutoAdminLogon", L"01"}}, L"OFF||||-|-"},
+        {{{"AutoAdminLogon", L"yes"}}, L"OFF||||-|-"},
+        {{{"DefaultUserName", L" 山田 太郎 "}, {"DefaultPassword", L" p w "}, {"DefaultDomainName", L"CORP "}}, L"OFF|山田 太郎|p w|CORP|-|-"},
+        {{{"DefaultUserName", L"José"}, {"DefaultPassword", std::wstring(257, L'p')}}, L"OFF|!José|!" + std::wstring(257, L'p') + L"||-|-"},
+    };
+    for (const auto& [stored, shown] : rows) {
+        test::ResetWinlogon(stored);
+        EXPECT_EQ(Show(ReadSettings()), shown);
+    }
+    // The same text in both flags: the shutdown box shows the opposite of its value.
+    const std::pair<const wchar_t*, const wchar_t*> numbers[] = {
+        {L"1", L"UC"}, {L" 01 ", L"UC"}, {L"+1", L"UC"}, {L"1.", L"UC"}, {L"0.6", L"UC"}, {L".6", L"UC"}, {L"1.4999", L"UC"},
+        {L"0", L"CU"}, {L"2", L"CU"}, {L"-1", L"CU"}, {L"0.5", L"CU"}, {L"1.5", L"CU"}, {L"0.50", L"CU"}, {L"-0.6", L"CU"},
+        {L"99999", L"CU"}, {L"100000000000000000001", L"CU"}, {L"0.5000000000000000001", L"UC"},
+        {L"", L"--"}, {L"abc", L"--"}, {L"1e0", L"--"}, {L"1,000", L"--"}, {L"0x1", L"--"}, {L".", L"--"}, {L"-", L"--"},
+        {L"1.2.3", L"--"}, {L"1 1", L"--"},
+    };
+    for (const auto& [text, boxes] : numbers) {
+        test::ResetWinlogon({{"ShutdownWithoutLogon", text}, {"DontDisplayLastUserName", text}});
+        EXPECT_EQ(Show(ReadSettings()).substr(6), std::wstring(L"|") + boxes[0] + L"|" + boxes[1]) << ::testing::PrintToString(std::wstring(text));
     }
 }
 
-TEST(Settings, FlagNumbers) {
-    const std::pair<const wchar_t*, std::optional<double>> rows[] = {
-        {L"1", 1}, {L" 01 ", 1}, {L"+1", 1}, {L"-1", -1}, {L"1.", 1}, {L".5", 0}, {L"0.6", 1}, {L"1.5", 2},
-        {L"2.5", 2}, {L"-0.5", 0}, {L"99999", 99999}, {L"", std::nullopt}, {L"abc", std::nullopt},
-        {L"1e0", std::nullopt}, {L"1,000", std::nullopt}, {L"0x1", std::nullopt}, {L".", std::nullopt},
-        {L"-", std::nullopt}, {L"1.2.3", std::nullopt}, {L"1 1", std::nullopt},
+TEST(Settings, Store) {
+    struct Row {
+        const char* label;
+        void (*change)(Settings&);  // from all unchecked, OFF, texts "u", "p", "d"
+        std::optional<int> refused;
+        const wchar_t* stored;      // the six values after, with "old" for the ones left alone
+    } const rows[] = {
+        {"as it is", [](Settings&) {}, {}, L"0|u|p|d|1|0"},
+        {"ON", [](Settings& s) { s.autoLogon = true; }, {}, L"1|u|p|d|1|0"},
+        {"the shutdown box checked stores 0", [](Settings& s) { s.shutdownBox = Check::Checked; }, {}, L"0|u|p|d|0|0"},
+        {"the last-user box checked stores 1", [](Settings& s) { s.dontDisplayLastUserName = Check::Checked; }, {}, L"0|u|p|d|1|1"},
+        {"left as they are counts as unchecked",
+         [](Settings& s) { s.shutdownBox = s.dontDisplayLastUserName = Check::Leave; }, {}, L"0|u|p|d|1|0"},
+        {"texts trimmed, password included",
+         [](Settings& s) { s.texts[0].text = L"  山田 太郎 ", s.texts[1].text = L" p w ", s.texts[2].text = L""; }, {}, L"0|山田 太郎|p w||1|0"},
+        {"a text not shown as stored is left alone",
+         [](Settings& s) { s.texts[1] = {std::wstring(300, L'p'), false, false}; }, {}, L"0|u|old|d|1|0"},
+        {"... unless edited", [](Settings& s) { s.texts[1] = {L"new", false, true}; }, {}, L"0|u|new|d|1|0"},
+        {"too long: nothing stored", [](Settings& s) { s.texts[1].text = std::wstring(257, L'p'); }, 1, L"old|old|old|old|old|old"},
+        {"outside the code page: nothing stored", [](Settings& s) { s.texts[2].text = L"Café"; }, 2, L"old|old|old|old|old|old"},
     };
-    for (const auto& [text, number] : rows) EXPECT_EQ(Winlogon::FlagNumber(text), number) << ::testing::PrintToString(std::wstring(text));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        std::map<std::string, std::wstring> old;
+        for (const char* name : test::kNames) old[name] = L"old";
+        test::ResetWinlogon(old);
+        Settings settings;
+        settings.texts[0].text = L"u", settings.texts[1].text = L"p", settings.texts[2].text = L"d";
+        settings.shutdownBox = settings.dontDisplayLastUserName = Check::Unchecked;
+        row.change(settings);
+        const StoreResult result = StoreSettings(settings);
+        EXPECT_EQ(result.refused, row.refused);
+        EXPECT_TRUE(result.failed.empty());
+        EXPECT_EQ(test::Winlogon(), row.stored);
+    }
+}
+
+// A failed write is reported, and the other five are still written, in order.
+TEST(Settings, StoreGoesOnPastAFailedWrite) {
+    static std::string order;
+    static const SharedModule::RegistryCalls failing{
+        SharedModule::SystemRegistryCalls().createKey, SharedModule::SystemRegistryCalls().queryValue,
+        [](HKEY key, const char* name, DWORD type, const BYTE* data, DWORD size) -> LSTATUS {
+            order += name + std::string(" ");
+            if (!strcmp(name, "DefaultPassword")) return ERROR_ACCESS_DENIED;
+            return SharedModule::SystemRegistryCalls().setValue(key, name, type, data, size);
+        },
+        SharedModule::SystemRegistryCalls().closeKey, SharedModule::SystemRegistryCalls().queryValueW};
+    SharedModule::ScopedRegistryCalls calls(failing);
+    test::ResetWinlogon();
+    Settings settings;
+    settings.texts[1].text = L"secret";
+    const StoreResult result = StoreSettings(settings);
+    EXPECT_EQ(result.failed, std::vector{&kDefaultPassword});
+    EXPECT_EQ(order, "AutoAdminLogon DefaultUserName DefaultPassword DefaultDomainName ShutdownWithoutLogon DontDisplayLastUserName ");
+    EXPECT_EQ(test::Winlogon(), L"0||-||1|0");
 }

@@ -179,6 +179,38 @@ void MainForm::Form_Load() {
     レジストリデータ取得処理();
 }
 
+void MainForm::レジストリデータ取得処理() {
+    const Winlogon::Settings settings = Winlogon::ReadSettings();
+    SelectAutoLogon(settings.autoLogon);
+    for (int i = 0; i < 3; ++i) {
+        SetWindowTextW(TextBox(i), settings.texts[i].text.c_str());
+        shownAsStored_[i] = settings.texts[i].shownAsStored;
+    }
+    if (settings.shutdownBox != Winlogon::Check::Leave) {
+        SendMessageW(ShutdownWithoutLogonCheck, BM_SETCHECK,
+                     settings.shutdownBox == Winlogon::Check::Checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+    if (settings.dontDisplayLastUserName != Winlogon::Check::Leave) {
+        SetDontDisplayLastUserName(settings.dontDisplayLastUserName == Winlogon::Check::Checked ? 1 : 0);
+    }
+}
+
+Winlogon::StoreResult MainForm::レジストリデータ書き込み処理() {
+    auto check = [](HWND box) { return IsChecked(box) ? Winlogon::Check::Checked : Winlogon::Check::Unchecked; };
+    Winlogon::Settings settings;
+    settings.autoLogon = IsChecked(OnOption);
+    for (int i = 0; i < 3; ++i) {
+        Winlogon::Text& text = settings.texts[i];
+        text.text.resize(GetWindowTextLengthW(TextBox(i)) + 1);
+        text.text.resize(GetWindowTextW(TextBox(i), text.text.data(), static_cast<int>(text.text.size())));
+        text.shownAsStored = shownAsStored_[i];
+        text.edited = SendMessageW(TextBox(i), EM_GETMODIFY, 0, 0) != 0;
+    }
+    settings.shutdownBox = check(ShutdownWithoutLogonCheck);
+    settings.dontDisplayLastUserName = check(DontDisplayLastUserNameCheck);
+    return Winlogon::StoreSettings(settings);
+}
+
 void MainForm::SelectAutoLogon(bool on) {
     const bool wasOn = IsChecked(OnOption);
     SendMessageW(OnOption, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -201,16 +233,27 @@ void MainForm::DontDisplayLastUserNameCheck_Click() {
 }
 
 void MainForm::OKCommand_Click() {
-    if (!CheckTextsBeforeStoring()) return;
-    const auto failed = レジストリデータ書き込み処理();
-    if (failed.empty()) {
+    const Winlogon::StoreResult result = レジストリデータ書き込み処理();
+    if (result.refused) {
+        // Nothing was stored: name the field, and take the user to it.
+        const int i = *result.refused;
+        const std::wstring reason =
+            result.why == SharedModule::StoreCheck::TooLong
+                ? L"」が長すぎるため保存できません。\n半角 256 文字（全角 128 文字）以内で入力してください。"
+                : L"」に、このコンピューターの文字コードで保存できない文字が含まれています。\nその文字を除いて入力し直してください。";
+        MessageBoxW(hwnd_, (L"「" + std::wstring(Winlogon::kTextValues[i]->field) + reason).c_str(), L"Quellin",
+                    MB_OK | MB_ICONWARNING);
+        SetFocus(TextBox(i));
+        return;
+    }
+    if (result.failed.empty()) {
         End();
         return;
     }
     // Some values were not stored: say which, and leave the decision (OK again or CANCEL)
     // to the user, with everything typed still there.
     std::wstring message = L"次の設定を保存できませんでした。\n\n";
-    for (const Winlogon::Value* value : failed) {
+    for (const Winlogon::Value* value : result.failed) {
         message += L"・" + std::wstring(value->field) + L"（" +
                    std::wstring(value->name, value->name + strlen(value->name)) + L"）\n";
     }

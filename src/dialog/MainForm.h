@@ -8,11 +8,8 @@
 #include <memory>
 #include <string>
 #include <type_traits>
-#include <vector>
 
-namespace Winlogon {
-struct Value;
-}
+#include "settings/Winlogon.h"
 
 class MainForm {
 public:
@@ -32,10 +29,10 @@ public:
     bool Create(HINSTANCE instance, int dpi = 0);
     HWND Window() const { return hwnd_; }
 
-    // The read and write procedures (settings/). The write procedure returns the names of the
-    // values it could not store.
+    // Read: shows the stored settings, running the reactions as the options and boxes change.
+    // Write: stores the settings the controls show and says what could not be stored.
     void レジストリデータ取得処理();
-    std::vector<const Winlogon::Value*> レジストリデータ書き込み処理();
+    Winlogon::StoreResult レジストリデータ書き込み処理();
 
 private:
     struct FontDeleter {
@@ -62,12 +59,7 @@ private:
     void SetDontDisplayLastUserName(int state);
 
     static bool IsChecked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
-    // Settings helpers (settings/).
-    HWND TextBox(int row) const;
-    void LoadText(int row);
-    bool WillStoreText(int row) const;
-    bool CheckTextsBeforeStoring();
+    HWND TextBox(int i) const { return std::array{UserText, PasswordText, DomainText}[i]; }
 
     HWND hwnd_ = nullptr;
     HWND lastFocus_ = nullptr;
@@ -75,9 +67,8 @@ private:
     FontOwner formFont_;
     FontOwner optionFont_;
     HICON icon_ = nullptr;
-    // Per text box: the stored value could not be shown as it is, so OK leaves it alone
-    // unless the user edits the box.
-    std::array<bool, 3> keepStored_{};
+    // Per text box, as read: whether it shows the stored value as it is.
+    std::array<bool, 3> shownAsStored_{};
 
 public:
     // The controls, named by role and kind.

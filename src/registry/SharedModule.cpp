@@ -26,7 +26,9 @@ LSTATUS QueryValueW(HKEY key, const wchar_t* name, DWORD* type, BYTE* data, DWOR
     return RegQueryValueExW(key, name, nullptr, type, data, size);
 }
 
-constexpr RegistryCalls kSystemCalls{CreateKey64, QueryValue, SetValue, RegCloseKey, QueryValueW};
+LSTATUS CloseKey(HKEY key) { return RegCloseKey(key); }
+
+constexpr RegistryCalls kSystemCalls{CreateKey64, QueryValue, SetValue, CloseKey, QueryValueW};
 std::atomic<const RegistryCalls*> g_calls{&kSystemCalls};
 
 const RegistryCalls& Calls() { return *g_calls.load(); }

@@ -1,10 +1,16 @@
-// The Winlogon key and its six values, and how a value's text is read as a number.
+// The six automatic-logon values of the Winlogon key, and the rules that map them to what the
+// dialog shows and back. Nothing here knows of windows: the dialog copies a Settings value into
+// its controls and collects one from them.
 #pragma once
 
 #include <windows.h>
 
+#include <array>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "registry/SharedModule.h"
 
 namespace Winlogon {
 
@@ -16,21 +22,51 @@ struct Value {
     const wchar_t* field;  // how messages name it to the user
 };
 
-// In the order both procedures handle them.
-constexpr Value kAutoAdminLogon{"AutoAdminLogon", L"自動ログオン"};
-constexpr Value kDefaultUserName{"DefaultUserName", L"ユーザー名"};
-constexpr Value kDefaultPassword{"DefaultPassword", L"パスワード"};
-constexpr Value kDefaultDomainName{"DefaultDomainName", L"ドメイン名"};
-constexpr Value kShutdownWithoutLogon{"ShutdownWithoutLogon", L"シャットダウンボタン"};
-constexpr Value kDontDisplayLastUserName{"DontDisplayLastUserName", L"前回のユーザー名の表示"};
+// In the order both the read and the store handle them.
+inline constexpr Value kAutoAdminLogon{"AutoAdminLogon", L"自動ログオン"};
+inline constexpr Value kDefaultUserName{"DefaultUserName", L"ユーザー名"};
+inline constexpr Value kDefaultPassword{"DefaultPassword", L"パスワード"};
+inline constexpr Value kDefaultDomainName{"DefaultDomainName", L"ドメイン名"};
+inline constexpr Value kShutdownWithoutLogon{"ShutdownWithoutLogon", L"シャットダウンボタン"};
+inline constexpr Value kDontDisplayLastUserName{"DontDisplayLastUserName", L"前回のユーザー名の表示"};
 
-// The three text values, in order.
-constexpr const Value* kTextValues[] = {&kDefaultUserName, &kDefaultPassword, &kDefaultDomainName};
+// The values of Settings::texts, in order.
+inline constexpr const Value* kTextValues[] = {&kDefaultUserName, &kDefaultPassword, &kDefaultDomainName};
 
-// A flag's text as a whole number: nullopt when the text is empty or not a plain signed
-// decimal number ("1", "-2", "0.6", ".5", "+3."); otherwise the number rounded to the nearest
-// integer, halves to the even neighbour. Numbers beyond 16 bits are kept as they are: they
-// are simply not 1.
-std::optional<double> FlagNumber(const std::wstring& text);
+// A check box as read: a stored value that is empty or not a number leaves the box as it is.
+enum class Check { Unchecked, Checked, Leave };
+
+// One of the three texts: user name, password, domain.
+struct Text {
+    std::wstring text;
+    // False when the ANSI read lost something (text longer than the buffer, or characters the
+    // code page lacks): the text is then the Unicode form, and storing it back would replace
+    // the value with something else, so it is stored only once the user has edited it.
+    bool shownAsStored = true;
+    bool edited = false;
+    bool MayStore() const { return shownAsStored || edited; }
+    ~Text() { SharedModule::Wipe(text); }  // the password among them
+};
+
+// The settings as the dialog shows them.
+struct Settings {
+    bool autoLogon = false;
+    std::array<Text, 3> texts;
+    Check shutdownBox = Check::Leave;  // checked makes the shutdown button unavailable: "0"
+    Check dontDisplayLastUserName = Check::Leave;
+};
+
+Settings ReadSettings();
+
+struct StoreResult {
+    // The index of a text that cannot be stored as shown, and why. Nothing was written then.
+    std::optional<int> refused;
+    SharedModule::StoreCheck why = SharedModule::StoreCheck::Ok;
+    // The values whose write failed; the others were stored.
+    std::vector<const Value*> failed;
+};
+
+// Checks every text that will be stored first, then writes the six values in order.
+StoreResult StoreSettings(const Settings& settings);
 
 }  // namespace Winlogon
