@@ -11,7 +11,7 @@ packages=(
   cmake make
   wine wine64                  # runs the exe and the tests
   wine32:i386                  # runs the 32-bit exe, as WOW64 does on 64-bit Windows
-  fonts-wine                   # Wine's own fonts: the caption buttons' symbols among them
+  fonts-wine                   # Wine's own fonts; the scripts copy Marlett (caption buttons) into the prefix
   xvfb xauth                   # a display when there is none
   googletest                   # sources, built for Windows by our CMake
   fonts-ipafont-gothic         # IPA P Gothic: the proportional face of the option buttons

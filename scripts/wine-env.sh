@@ -23,6 +23,8 @@ quellin_build() {
 # .reg file: a command line would mangle the names.
 quellin_prepare_prefix() {
   [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1
+  # Wine draws the caption buttons with Marlett, which it looks for in the prefix only.
+  cp -n /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
   local reg
   reg=$(mktemp --suffix=.reg)
   {

@@ -1,62 +1,120 @@
-// The form in-process: fonts, captions and icon at every DPI, and the exe's own resources.
+// The form in-process, where a DPI change can be sent to it; and the exe's own resources.
 #include <gtest/gtest.h>
 
-#include "dialog/MainForm.h"
 #include "dialog/Layout.h"
+#include "dialog/MainForm.h"
 #include "support.h"
 
 using namespace Layout;
 
-TEST(Form, SizesFontsCaptionsAndIconAtEveryDpi) {
-    test::ResetWinlogon();
-    for (int dpi : {96, 120, 144, 192}) {
+namespace {
+
+// Whether the control's caption shows whole in its font: the room a control leaves its caption
+// is what a check or option box (13 pixels and a gap at 96 DPI), a frame's indent or a
+// button's margin leave.
+testing::AssertionResult CaptionFits(HWND item, int dpi) {
+    wchar_t caption[64] = {};
+    const int length = GetWindowTextW(item, caption, 64);
+    const DWORD type = GetWindowLongW(item, GWL_STYLE) & BS_TYPEMASK;
+    wchar_t className[16] = {};
+    GetClassNameW(item, className, 16);
+    const int reserved = className[0] == L'S' ? 0 : type == BS_GROUPBOX ? 16 : type == BS_PUSHBUTTON ? 8 : 17;
+    RECT r{};
+    GetClientRect(item, &r);
+    const HDC dc = GetDC(item);
+    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(item, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    TEXTMETRICW metrics{};
+    GetTextExtentPoint32W(dc, caption, length, &extent);
+    GetTextMetricsW(dc, &metrics);
+    ReleaseDC(item, dc);
+    // The glyphs stand in the em square; the leading above it may be cut.
+    if (extent.cx <= r.right - MulDiv(reserved, dpi, 96) && metrics.tmHeight - metrics.tmInternalLeading <= r.bottom) {
+        return testing::AssertionSuccess();
+    }
+    return testing::AssertionFailure() << "clipped: " << testing::PrintToString(std::wstring(caption));
+}
+
+}  // namespace
+
+// Moved to monitors of other DPIs, the form lays itself out anew, in fonts of the new size,
+// and keeps what the user has typed and chosen and where the focus is.
+TEST(Form, FollowsDpiChanges) {
+    test::ResetWinlogon({{"AutoAdminLogon", L"1"}, {"DefaultUserName", L"bob"}, {"ShutdownWithoutLogon", L"0"}});
+    MainForm form;
+    ASSERT_TRUE(form.Create(GetModuleHandleW(nullptr)));
+    ShowWindow(form.Window(), SW_SHOW);
+    EXPECT_NE(SendMessageW(form.Window(), WM_GETICON, ICON_BIG, 0), 0) << "no window icon";
+    SetWindowTextW(form.PasswordText, L"typed");
+    SetFocus(form.DomainText);
+    auto state = [&] {
+        wchar_t user[16] = {}, password[16] = {};
+        GetWindowTextW(form.UserText, user, 16);
+        GetWindowTextW(form.PasswordText, password, 16);
+        std::wstring checks;
+        for (HWND box : {form.OnOption, form.ShutdownWithoutLogonCheck, form.DontDisplayLastUserNameCheck}) checks += SendMessageW(box, BM_GETCHECK, 0, 0) ? L'1' : L'0';
+        return std::wstring(user) + L"|" + password + L"|" + checks + (GetFocus() == form.DomainText ? L"|focus kept" : L"|focus lost");
+    };
+    const std::wstring before = state();
+    EXPECT_EQ(before, L"bob|typed|110|focus kept");
+    for (int dpi : {96, 144, 120, 96, 192}) {
         SCOPED_TRACE(dpi);
-        MainForm form;
-        ASSERT_TRUE(form.Create(GetModuleHandleW(nullptr), dpi));
-        EXPECT_NE(SendMessageW(form.Window(), WM_GETICON, ICON_BIG, 0), 0) << "no window icon";
+        // As Windows does: first the size the window wants at the new DPI, then the change.
+        SIZE size{};
+        ASSERT_TRUE(SendMessageW(form.Window(), WM_GETDPISCALEDSIZE, dpi, reinterpret_cast<LPARAM>(&size)));
+        RECT suggested{10, 20, 10 + size.cx, 20 + size.cy};
+        SendMessageW(form.Window(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        RECT outer{};
+        GetWindowRect(form.Window(), &outer);
+        EXPECT_EQ(outer.left * 1000 + outer.top, 10020) << "not where Windows suggested";
+        EXPECT_TRUE(test::LaidOutAt(form.Window(), dpi));
         for (const Control& c : kControls) {
             SCOPED_TRACE(c.id);
             const HWND item = GetDlgItem(form.Window(), c.id);
-            const auto font = reinterpret_cast<HFONT>(SendMessageW(item, WM_GETFONT, 0, 0));
             LOGFONTW f{};
-            ASSERT_TRUE(GetObjectW(font, sizeof f, &f));
+            ASSERT_TRUE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(item, WM_GETFONT, 0, 0)), sizeof f, &f));
             const bool option = c.id == kOnOptionId || c.id == kOffOptionId;
             EXPECT_STREQ(f.lfFaceName, option ? L"ＭＳ Ｐゴシック" : L"ＭＳ ゴシック");
             EXPECT_NEAR(-f.lfHeight, (option ? 9.0 : 9.75) * dpi / 72, 0.5);
             EXPECT_EQ(f.lfCharSet, SHIFTJIS_CHARSET);
             EXPECT_EQ(f.lfWeight, FW_NORMAL);
-
-            // The room a control leaves its caption: a check or option box takes 13 pixels
-            // and a gap at 96 DPI, a frame indents its title, a button keeps a margin.
-            wchar_t caption[64] = {};
-            const int length = GetWindowTextW(item, caption, 64);
-            const DWORD type = GetWindowLongW(item, GWL_STYLE) & BS_TYPEMASK;
-            const int reserved = c.className[0] == L'S' ? 0 : type == BS_GROUPBOX ? 16 : type == BS_PUSHBUTTON ? 8 : 17;
-            RECT r{};
-            GetClientRect(item, &r);
-            const HDC dc = GetDC(item);
-            SelectObject(dc, font);
-            SIZE extent{};
-            TEXTMETRICW metrics{};
-            GetTextExtentPoint32W(dc, caption, length, &extent);
-            GetTextMetricsW(dc, &metrics);
-            ReleaseDC(item, dc);
-            EXPECT_LE(extent.cx, r.right - MulDiv(reserved, dpi, 96)) << "clipped: " << ::testing::PrintToString(std::wstring(caption));
-            // The glyphs stand in the em square; the leading above it may be cut.
-            EXPECT_LE(metrics.tmHeight - metrics.tmInternalLeading, r.bottom) << "too tall";
+            EXPECT_TRUE(CaptionFits(item, dpi));
         }
+        EXPECT_EQ(state(), before);
     }
 }
 
-TEST(Form, ExeCarriesOneIconOf32PixelsIn16Colours) {
-    const HMODULE module = LoadLibraryExW(test::BesideTests(L"quellin.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+TEST(Form, ExeCarriesItsIconAndVersion) {
+    const std::wstring exe = test::BesideTests(L"quellin.exe");
+    const HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
     ASSERT_TRUE(found) << "no application icon";
     // The group header (reserved, type, count), then per image: width, height, colours, ...
     const auto* group = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
-    EXPECT_EQ(group[4], 1) << "images";
-    EXPECT_EQ(group[6], 32) << "width";
-    EXPECT_EQ(group[7], 32) << "height";
-    EXPECT_EQ(group[8], 16) << "colours";
+    EXPECT_EQ(std::vector<int>(group + 4, group + 9), (std::vector<int>{1, 0, 32, 32, 16})) << "one image, 32 x 32, 16 colours";
     FreeLibrary(module);
+
+    std::vector<BYTE> info(GetFileVersionInfoSizeW(exe.c_str(), nullptr));
+    ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, info.size(), info.data())) << "no version information";
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x10000u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x10000u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x10000u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0x10000u);
+    auto text = [&](const wchar_t* language, const wchar_t* name) {
+        wchar_t* value = nullptr;
+        const std::wstring path = std::wstring(L"\\StringFileInfo\\") + language + L"\\" + name;
+        return VerQueryValueW(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &size) ? std::wstring(value) : L"<none>";
+    };
+    for (const wchar_t* language : {L"041104b0", L"000004b0"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(language)));
+        EXPECT_EQ(text(language, L"ProductName"), L"Quellin");
+        EXPECT_EQ(text(language, L"FileVersion"), L"1.0.1");
+        EXPECT_EQ(text(language, L"ProductVersion"), L"1.0.1");
+        EXPECT_EQ(text(language, L"OriginalFilename"), L"quellin.exe");
+    }
+    EXPECT_EQ(text(L"041104b0", L"FileDescription"), L"Quellin 自動ログオンの設定");
+    EXPECT_EQ(text(L"000004b0", L"FileDescription"), L"Quellin automatic logon settings");
 }

@@ -9,11 +9,25 @@
 #include <optional>
 #include <string>
 
+#include <gtest/gtest.h>
+
 namespace test {
 
 constexpr const char* kWinlogon = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 constexpr const char* kNames[] = {"AutoAdminLogon",    "DefaultUserName",      "DefaultPassword",
                                   "DefaultDomainName", "ShutdownWithoutLogon", "DontDisplayLastUserName"};
+
+// Where each control stands in the client area, in pixels at 96 DPI (its twips divided by 15):
+// id, left, top, width, height.
+constexpr int kPixelsAt96[][5] = {
+    {100, 4, 4, 113, 45},  {101, 12, 24, 49, 21},  {102, 56, 24, 49, 21},  {103, 8, 68, 78, 13},   {104, 8, 92, 78, 13},
+    {105, 8, 116, 78, 13}, {106, 92, 64, 161, 19}, {107, 92, 88, 161, 19}, {108, 92, 112, 161, 19}, {109, 172, 4, 81, 25},
+    {110, 172, 32, 81, 25}, {111, 8, 136, 245, 17}, {112, 8, 152, 245, 21},
+};
+
+// Whether every control of the dialog stands where kPixelsAt96 puts it at `dpi`, give or take
+// a pixel for rounding above 96; says which does not.
+testing::AssertionResult LaidOutAt(HWND dialog, int dpi);
 
 // Waits, checking often, until `condition` holds or `milliseconds` pass.
 bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds = 10000);

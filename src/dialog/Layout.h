@@ -1,4 +1,4 @@
-// The dialog's layout: one table in twips (1/1440 inch), turned into pixels at the screen's DPI.
+// The dialog's layout: one table in twips (1/1440 inch), turned into pixels at the window's DPI.
 #pragma once
 
 #include <windows.h>

@@ -11,12 +11,32 @@
 namespace {
 
 constexpr const wchar_t* kClassName = L"QuellinMainForm";
+// A fixed dialog frame with a close box: the size of the dialog never changes.
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
-int ScreenDpi() {
+// The per-window DPI functions came with Windows 10 1607. Before, the manifest makes the
+// process aware of the system DPI, which is then every window's.
+template <class Function>
+Function* User32(const char* name) {
+    return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+int WindowDpi(HWND window) {
+    static const auto getDpiForWindow = User32<UINT WINAPI(HWND)>("GetDpiForWindow");
+    if (getDpiForWindow) return static_cast<int>(getDpiForWindow(window));
     const HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
-    return dpi > 0 ? dpi : 96;
+    return dpi;
+}
+
+// The window's outer size for the layout's client area at `dpi`.
+SIZE OuterSize(int dpi) {
+    static const auto adjustForDpi = User32<BOOL WINAPI(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+    RECT outer{0, 0, Layout::TwipsToPixels(Layout::kClientWidth, dpi), Layout::TwipsToPixels(Layout::kClientHeight, dpi)};
+    if (adjustForDpi) adjustForDpi(&outer, kStyle, FALSE, 0, dpi);
+    else AdjustWindowRectEx(&outer, kStyle, FALSE, 0);
+    return {outer.right - outer.left, outer.bottom - outer.top};
 }
 
 }  // namespace
@@ -25,8 +45,7 @@ MainForm::~MainForm() {
     if (hwnd_) DestroyWindow(hwnd_);
 }
 
-bool MainForm::Create(HINSTANCE instance, int dpi) {
-    dpi_ = dpi > 0 ? dpi : ScreenDpi();
+bool MainForm::Create(HINSTANCE instance) {
     icon_ = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUELLIN), IMAGE_ICON, 32, 32, 0));
 
     WNDCLASSEXW windowClass{};
@@ -41,24 +60,29 @@ bool MainForm::Create(HINSTANCE instance, int dpi) {
         if (!RegisterClassExW(&windowClass)) return false;
     }
 
-    // A fixed dialog frame with a close box: the size of the dialog never changes.
-    constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-    RECT outer{0, 0, Layout::TwipsToPixels(Layout::kClientWidth, dpi_),
-               Layout::TwipsToPixels(Layout::kClientHeight, dpi_)};
-    AdjustWindowRectEx(&outer, style, FALSE, 0);
-    if (!CreateWindowExW(0, kClassName, kCaption, style, CW_USEDEFAULT, CW_USEDEFAULT,
-                         outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
-                         instance, this)) {
+    // Made on the primary monitor, where it will be centred, so that it is laid out at that
+    // monitor's DPI from the start.
+    if (!CreateWindowExW(0, kClassName, kCaption, kStyle, 0, 0, 0, 0, nullptr, nullptr, instance, this)) {
         return false;
     }
+    dpi_ = WindowDpi(hwnd_);
+    const SIZE outer = OuterSize(dpi_);
+    SetWindowPos(hwnd_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
-    CreateControls(instance);
+    LayOut(instance);
+
+    // Common controls 6 mask with a dot; this dialog shows the conventional asterisk.
+    SendMessageW(PasswordText, EM_SETPASSWORDCHAR, L'*', 0);
+    // No text box has a length limit of its own; what can be stored is checked on OK.
+    for (HWND box : {UserText, PasswordText, DomainText}) SendMessageW(box, EM_LIMITTEXT, 0, 0);
     Form_Load();
     return true;
 }
 
-void MainForm::CreateControls(HINSTANCE instance) {
+// The fonts and every control's rectangle at the window's DPI. With an instance, the controls
+// are created; without, the existing ones move and take the new fonts.
+void MainForm::LayOut(HINSTANCE instance) {
     auto makeFont = [this](const Layout::FontFace& font) {
         LOGFONTW logFont{};
         logFont.lfHeight = -Layout::FontPixelHeight(font, dpi_);
@@ -67,19 +91,27 @@ void MainForm::CreateControls(HINSTANCE instance) {
         wcsncpy(logFont.lfFaceName, font.face, LF_FACESIZE - 1);
         return FontOwner(CreateFontIndirectW(&logFont));
     };
-    formFont_ = makeFont(Layout::kFormFont);
-    optionFont_ = makeFont(Layout::kOptionFont);
-    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(formFont_.get()), FALSE);
-
+    FontOwner formFont = makeFont(Layout::kFormFont);
+    FontOwner optionFont = makeFont(Layout::kOptionFont);
+    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(formFont.get()), FALSE);
     for (const Layout::Control& control : Layout::kControls) {
         const RECT r = Layout::ControlRect(control, dpi_);
-        const HWND child = CreateWindowExW(
-            control.exStyle, control.className, control.caption, control.style, r.left, r.top,
-            r.right - r.left, r.bottom - r.top, hwnd_,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
-        const HFONT font = control.font == Layout::Font::Option ? optionFont_.get() : formFont_.get();
-        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        HWND child = GetDlgItem(hwnd_, control.id);
+        if (instance) {
+            child = CreateWindowExW(control.exStyle, control.className, control.caption, control.style, r.left, r.top,
+                                    r.right - r.left, r.bottom - r.top, hwnd_,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
+        } else {
+            SetWindowPos(child, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        const HFONT font = control.font == Layout::Font::Option ? optionFont.get() : formFont.get();
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), !instance);
     }
+    // The old fonts go only now that no control uses them.
+    formFont_ = std::move(formFont);
+    optionFont_ = std::move(optionFont);
+    if (!instance) return;
+
     auto item = [this](int id) { return GetDlgItem(hwnd_, id); };
     Frame = item(Layout::kFrameId);
     OnOption = item(Layout::kOnOptionId);
@@ -92,11 +124,6 @@ void MainForm::CreateControls(HINSTANCE instance) {
     CancelCommand = item(Layout::kCancelCommandId);
     ShutdownWithoutLogonCheck = item(Layout::kShutdownWithoutLogonCheckId);
     DontDisplayLastUserNameCheck = item(Layout::kDontDisplayLastUserNameCheckId);
-
-    // Common controls 6 mask with a dot; this dialog shows the conventional asterisk.
-    SendMessageW(PasswordText, EM_SETPASSWORDCHAR, L'*', 0);
-    // No text box has a length limit of its own; what can be stored is checked on OK.
-    for (HWND box : {UserText, PasswordText, DomainText}) SendMessageW(box, EM_LIMITTEXT, 0, 0);
 }
 
 int MainForm::Run(HINSTANCE instance, int show) {
@@ -167,6 +194,18 @@ LRESULT MainForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
+    case WM_GETDPISCALEDSIZE:
+        // Moving to a monitor of another DPI: ask for exactly the layout's size there, not a
+        // scaled guess that could clip a control by a pixel.
+        *reinterpret_cast<SIZE*>(lParam) = OuterSize(static_cast<int>(wParam));
+        return TRUE;
+    case WM_DPICHANGED: {
+        dpi_ = HIWORD(wParam);
+        const RECT& r = *reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        LayOut(nullptr);
+        return 0;
+    }
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;

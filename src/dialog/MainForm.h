@@ -24,9 +24,9 @@ public:
     MainForm& operator=(const MainForm&) = delete;
     ~MainForm();
 
-    // Creates the window and its controls at `dpi` (0: the screen's) and runs Form_Load.
-    // The window is not shown yet.
-    bool Create(HINSTANCE instance, int dpi = 0);
+    // Creates the window and its controls at its monitor's DPI and runs Form_Load. The window
+    // is not shown yet.
+    bool Create(HINSTANCE instance);
     HWND Window() const { return hwnd_; }
 
     // Read: shows the stored settings, running the reactions as the options and boxes change.
@@ -43,7 +43,7 @@ private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     bool PressFocusedButtonOnEnter(const MSG& msg);
-    void CreateControls(HINSTANCE instance);
+    void LayOut(HINSTANCE instance);
     void End();
 
     // Event procedures.
