@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Checks the built exe: within its size budget, importing nothing but Windows system DLLs
-# (libstdc++, libgcc and winpthread are linked in) so that it runs with nothing to install, and
+# Checks a built exe (either build): within its size budget, importing nothing but Windows
+# system DLLs (the C++ runtime is linked in) so that it runs with nothing to install, and
 # carrying its manifest.
 set -euo pipefail
 exe=$1
-budget=$((300 * 1024))
+budget=$((160 * 1024))
 status=0
 
 size=$(stat -c %s "$exe")
@@ -20,7 +20,8 @@ for dll in $imports; do
   esac
 done
 # The manifest is stored as plain text in the resources.
-for needed in 'level="requireAdministrator"' 'name="Microsoft.Windows.Common-Controls"' '<dpiAware' '>true</dpiAware>'; do
+for needed in 'level="requireAdministrator"' 'name="Microsoft.Windows.Common-Controls"' '>true</dpiAware>' \
+              '>PerMonitorV2, System</dpiAwareness>'; do
   grep -a -q -F "$needed" "$exe" || { echo "FAIL: the manifest lacks $needed"; status=1; }
 done
 exit $status

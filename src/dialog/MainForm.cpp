@@ -22,7 +22,7 @@ Function* User32(const char* name) {
 }
 
 int WindowDpi(HWND window) {
-    static const auto getDpiForWindow = User32<UINT WINAPI(HWND)>("GetDpiForWindow");
+    const auto getDpiForWindow = User32<UINT WINAPI(HWND)>("GetDpiForWindow");
     if (getDpiForWindow) return static_cast<int>(getDpiForWindow(window));
     const HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
@@ -32,7 +32,7 @@ int WindowDpi(HWND window) {
 
 // The window's outer size for the layout's client area at `dpi`.
 SIZE OuterSize(int dpi) {
-    static const auto adjustForDpi = User32<BOOL WINAPI(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+    const auto adjustForDpi = User32<BOOL WINAPI(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
     RECT outer{0, 0, Layout::TwipsToPixels(Layout::kClientWidth, dpi), Layout::TwipsToPixels(Layout::kClientHeight, dpi)};
     if (adjustForDpi) adjustForDpi(&outer, kStyle, FALSE, 0, dpi);
     else AdjustWindowRectEx(&outer, kStyle, FALSE, 0);

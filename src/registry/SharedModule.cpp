@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <iterator>
 
 namespace SharedModule {
 namespace {
@@ -115,6 +116,14 @@ StoreCheck EncodeAnsi(const std::wstring& value, std::string& encoded) {
 
 std::wstring Widen(const std::string& ascii) { return DecodeAnsi(ascii); }
 
+std::wstring Decimal(std::uint64_t number) {
+    wchar_t digits[20];
+    wchar_t* first = std::end(digits);
+    do *--first = static_cast<wchar_t>(L'0' + number % 10);
+    while (number /= 10);
+    return std::wstring(first, std::end(digits));
+}
+
 bool IsStringType(DWORD type) {
     return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
 }
@@ -149,12 +158,12 @@ std::wstring GetRegistryString(HKEY root, const std::string& keyPath, const std:
     if (type == REG_DWORD && size == sizeof(DWORD)) {
         DWORD number = 0;
         memcpy(&number, buffer.bytes.data(), sizeof number);
-        return std::to_wstring(number);
+        return Decimal(number);
     }
     if (type == REG_QWORD && size == sizeof(std::uint64_t)) {
         std::uint64_t number = 0;
         memcpy(&number, buffer.bytes.data(), sizeof number);
-        return std::to_wstring(number);
+        return Decimal(number);
     }
     // A full buffer is fine only when its last slot is the terminator.
     if (size > kMaxValueBytes && buffer.bytes[kMaxValueBytes] != 0) return {};

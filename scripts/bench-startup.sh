@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Start-up benchmark: quellin.exe against a bare window with the same manifest and one push
+# button, launched in turn in one Wine session with one persistent wineserver.
+#   bash scripts/bench-startup.sh [ROUNDS]      (default 40)
+# Prints both medians and the median of the per-round ratios; goal 1.15, limit 1.25.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+rounds=${1:-40}
+bash scripts/install-deps.sh
+source scripts/wine-env.sh
+
+scratch=$(mktemp -d)
+QUELLIN_XVFB_PID=""
+cleanup() {
+  WINEPREFIX="$scratch/prefix" wineserver -k >/dev/null 2>&1 || true
+  [ -n "$QUELLIN_XVFB_PID" ] && kill "$QUELLIN_XVFB_PID" 2>/dev/null
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+quellin_build >/dev/null
+cmake --build "$QUELLIN_BUILD" --target bench_bare bench_startup >/dev/null
+export WINEPREFIX="$scratch/prefix"
+unset DISPLAY
+quellin_ensure_display
+quellin_prepare_prefix
+wineserver -w
+wineserver -p
+wine wineboot.exe </dev/null >/dev/null 2>&1
+bin=$(winepath -w "$QUELLIN_BUILD/bin")
+wine "$QUELLIN_BUILD/bin/bench_startup.exe" "$rounds" "$bin\\quellin.exe" QuellinMainForm "$bin\\bench_bare.exe" QuellinBare
