@@ -44,7 +44,7 @@ TEST(Form, FollowsDpiChanges) {
     MainForm form;
     ASSERT_TRUE(form.Create(GetModuleHandleW(nullptr)));
     ShowWindow(form.Window(), SW_SHOW);
-    EXPECT_NE(SendMessageW(form.Window(), WM_GETICON, ICON_BIG, 0), 0) << "no window icon";
+    EXPECT_NE(GetClassLongPtrW(form.Window(), GCLP_HICON), 0) << "no window icon";
     SetWindowTextW(form.PasswordText, L"typed");
     SetFocus(form.DomainText);
     auto state = [&] {

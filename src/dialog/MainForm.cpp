@@ -21,13 +21,16 @@ Function* User32(const char* name) {
     return reinterpret_cast<Function*>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
 }
 
-int WindowDpi(HWND window) {
-    const auto getDpiForWindow = User32<UINT WINAPI(HWND)>("GetDpiForWindow");
-    if (getDpiForWindow) return static_cast<int>(getDpiForWindow(window));
+int ScreenDpi() {
     const HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
     return dpi;
+}
+
+int WindowDpi(HWND window) {
+    const auto getDpiForWindow = User32<UINT WINAPI(HWND)>("GetDpiForWindow");
+    return getDpiForWindow ? static_cast<int>(getDpiForWindow(window)) : ScreenDpi();
 }
 
 // The window's outer size for the layout's client area at `dpi`.
@@ -46,30 +49,31 @@ MainForm::~MainForm() {
 }
 
 bool MainForm::Create(HINSTANCE instance) {
-    icon_ = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUELLIN), IMAGE_ICON, 32, 32, 0));
-
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     if (!GetClassInfoExW(instance, kClassName, &windowClass)) {
         windowClass.lpfnWndProc = WindowProc;
         windowClass.hInstance = instance;
-        windowClass.hIcon = icon_;
+        windowClass.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUELLIN), IMAGE_ICON, 32, 32, 0));
         windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
         windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         windowClass.lpszClassName = kClassName;
         if (!RegisterClassExW(&windowClass)) return false;
     }
 
-    // Made on the primary monitor, where it will be centred, so that it is laid out at that
-    // monitor's DPI from the start.
-    if (!CreateWindowExW(0, kClassName, kCaption, kStyle, 0, 0, 0, 0, nullptr, nullptr, instance, this)) {
+    // Made on the primary monitor, where it will be centred, and laid out at that monitor's
+    // DPI. The screen's DPI is almost always it; when not, one resize puts it right.
+    dpi_ = ScreenDpi();
+    const SIZE outer = OuterSize(dpi_);
+    if (!CreateWindowExW(0, kClassName, kCaption, kStyle, 0, 0, outer.cx, outer.cy, nullptr, nullptr, instance, this)) {
         return false;
     }
-    dpi_ = WindowDpi(hwnd_);
-    const SIZE outer = OuterSize(dpi_);
-    SetWindowPos(hwnd_, nullptr, 0, 0, outer.cx, outer.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    if (const int dpi = WindowDpi(hwnd_); dpi != dpi_) {
+        dpi_ = dpi;
+        const SIZE resized = OuterSize(dpi_);
+        SetWindowPos(hwnd_, nullptr, 0, 0, resized.cx, resized.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    // The class's icon serves the window too; setting it again costs the start-up time.
     LayOut(instance);
 
     // Common controls 6 mask with a dot; this dialog shows the conventional asterisk.

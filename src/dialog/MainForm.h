@@ -66,7 +66,6 @@ private:
     int dpi_ = 96;
     FontOwner formFont_;
     FontOwner optionFont_;
-    HICON icon_ = nullptr;
     // Per text box, as read: whether it shows the stored value as it is.
     std::array<bool, 3> shownAsStored_{};
 
