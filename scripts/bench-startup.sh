@@ -9,24 +9,10 @@ rounds=${1:-40}
 bash scripts/install-deps.sh
 source scripts/wine-env.sh
 
-scratch=$(mktemp -d)
-QUELLIN_XVFB_PID=""
-cleanup() {
-  WINEPREFIX="$scratch/prefix" wineserver -k >/dev/null 2>&1 || true
-  [ -n "$QUELLIN_XVFB_PID" ] && kill "$QUELLIN_XVFB_PID" 2>/dev/null
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
 quellin_build >/dev/null
 cmake --build "$QUELLIN_BUILD" --target bench_bare bench_startup >/dev/null
-export WINEPREFIX="$scratch/prefix"
-unset DISPLAY
-quellin_ensure_display
-quellin_prepare_prefix
-wineserver -w
-wineserver -p
-wine wineboot.exe </dev/null >/dev/null 2>&1
+unset DISPLAY  # a private Xvfb: nothing else on the screen
+quellin_private_prefix
+quellin_persistent_server
 bin=$(winepath -w "$QUELLIN_BUILD/bin")
 wine "$QUELLIN_BUILD/bin/bench_startup.exe" "$rounds" "$bin\\quellin.exe" QuellinMainForm "$bin\\bench_bare.exe" QuellinBare

@@ -10,21 +10,9 @@ out=$(realpath -m "${2:-quellin-$dpi.png}")
 bash scripts/install-deps.sh imagemagick
 source scripts/wine-env.sh
 
-scratch=$(mktemp -d)
-QUELLIN_XVFB_PID=""
-cleanup() {
-  WINEPREFIX="$scratch/prefix" wineserver -k >/dev/null 2>&1 || true
-  [ -n "$QUELLIN_XVFB_PID" ] && kill "$QUELLIN_XVFB_PID" 2>/dev/null
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
 quellin_build >/dev/null
-export WINEPREFIX="$scratch/prefix"
-unset DISPLAY
-quellin_ensure_display
-quellin_prepare_prefix
+unset DISPLAY  # a private Xvfb, the size of the virtual desktop
+quellin_private_prefix
 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
 
 wine explorer /desktop=Quellin,1280x1024 "$QUELLIN_BUILD/bin/quellin.exe" >/dev/null 2>&1 &
@@ -32,12 +20,12 @@ wine explorer /desktop=Quellin,1280x1024 "$QUELLIN_BUILD/bin/quellin.exe" >/dev/
 previous=""
 for _ in $(seq 100); do
   sleep 0.3
-  import -window root "$scratch/shot.png" 2>/dev/null || continue
-  convert "$scratch/shot.png" -fuzz 10% -trim +repage "$scratch/trimmed.png" 2>/dev/null
-  size=$(identify -format '%w' "$scratch/trimmed.png")
-  sum=$(md5sum <"$scratch/trimmed.png")
+  import -window root "$QUELLIN_SCRATCH/shot.png" 2>/dev/null || continue
+  convert "$QUELLIN_SCRATCH/shot.png" -fuzz 10% -trim +repage "$QUELLIN_SCRATCH/trimmed.png" 2>/dev/null
+  size=$(identify -format '%w' "$QUELLIN_SCRATCH/trimmed.png")
+  sum=$(md5sum <"$QUELLIN_SCRATCH/trimmed.png")
   if [ "$size" -gt 100 ] && [ "$sum" = "$previous" ]; then
-    cp "$scratch/trimmed.png" "$out"
+    cp "$QUELLIN_SCRATCH/trimmed.png" "$out"
     echo "wrote $out ($(identify -format '%wx%h' "$out"))"
     exit 0
   fi

@@ -44,6 +44,32 @@ REG
   rm -f "$reg"
 }
 
+# A throw-away prefix under QUELLIN_SCRATCH, on a private Xvfb when there is no display; the
+# prefix, its wineserver and the Xvfb go when the script exits.
+quellin_private_prefix() {
+  QUELLIN_SCRATCH=$(mktemp -d)
+  QUELLIN_XVFB_PID=""
+  trap quellin_cleanup EXIT
+  trap 'exit 130' INT TERM
+  export WINEPREFIX="$QUELLIN_SCRATCH/prefix"
+  quellin_ensure_display
+  quellin_prepare_prefix
+}
+
+quellin_cleanup() {
+  WINEPREFIX="$QUELLIN_SCRATCH/prefix" wineserver -k >/dev/null 2>&1 || true
+  [ -n "$QUELLIN_XVFB_PID" ] && kill "$QUELLIN_XVFB_PID" 2>/dev/null && wait "$QUELLIN_XVFB_PID" 2>/dev/null
+  rm -rf "$QUELLIN_SCRATCH"
+}
+
+# One wineserver for the whole run, with Wine's own background services started here: started
+# by the first program, they would inherit its output pipe and keep CTest waiting after a test.
+quellin_persistent_server() {
+  wineserver -w
+  wineserver -p
+  wine wineboot.exe </dev/null >/dev/null 2>&1
+}
+
 # Starts Xvfb when there is no display; QUELLIN_XVFB_PID is set when it did.
 quellin_ensure_display() {
   [ -n "${DISPLAY:-}" ] && return 0

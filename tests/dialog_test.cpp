@@ -1,133 +1,68 @@
 // End to end: the real exe in the test prefix, worked from outside as a user would.
+#include "support.h"
+
 #include <gtest/gtest.h>
-#include <windows.h>
 #include <sddl.h>
 
-#include <vector>
-
 #include "dialog/Layout.h"
-#include "support.h"
 
 using namespace Layout;
 
 namespace {
 
-// ON, the shutdown box and the last-user box as 1/0, then the three texts.
-std::wstring Shown(const test::Exe& exe) {
-    if (exe.Checked(kOffOptionId) == exe.Checked(kOnOptionId)) return L"neither or both options";
-    std::wstring shown;
-    for (int id : {kOnOptionId, kShutdownWithoutLogonCheckId, kDontDisplayLastUserNameCheckId}) shown += exe.Checked(id) ? L'1' : L'0';
-    for (int id : {kUserTextId, kPasswordTextId, kDomainTextId}) shown += L"|" + exe.Text(id);
-    return shown;
-}
-
-struct Step {
-    int id = 0;                      // clicked, or typed into
-    WORD key = 0;                    // pressed on the focused control
-    const wchar_t* typed = nullptr;
-};
+using User = const test::Exe&;
+void Nothing(User) {}
 
 }  // namespace
 
-TEST(Dialog, LoadReactionsAndOk) {
+TEST(Dialog, FromStartToEnd) {
     const std::wstring p300(300, L'p');
     struct Row {
         const char* label;
         std::map<std::string, std::wstring> before;
-        std::vector<Step> steps;
+        void (*steps)(User);  // what the user does
         std::wstring shown;   // after the steps
-        std::wstring stored;  // by OK
+        std::wstring stored;  // once it ends
+        int end = kOKCommandId;  // the button that ends it; 0: the close box
     } const rows[] = {
-        {"both on at load: OFF and the box", {{"AutoAdminLogon", L"1"}, {"DontDisplayLastUserName", L"1"}}, {}, L"001|||", L"0||||1|1"},
-        {"ON unchecks the last-user box", {{"DontDisplayLastUserName", L"1"}}, {{.id = kOnOptionId}}, L"100|||", L"1||||1|0"},
-        {"ON by arrow key does too", {{"DontDisplayLastUserName", L"1"}}, {{.key = VK_LEFT}}, L"100|||", L"1||||1|0"},
-        {"the last-user box selects OFF", {{"AutoAdminLogon", L"1"}}, {{.id = kDontDisplayLastUserNameCheckId}}, L"001|||", L"0||||1|1"},
-        {"unchecking the box changes nothing else", {{"DontDisplayLastUserName", L"1"}}, {{.id = kDontDisplayLastUserNameCheckId}}, L"000|||", L"0||||1|0"},
-        {"the shutdown box changes nothing else", {{"AutoAdminLogon", L"1"}}, {{.id = kShutdownWithoutLogonCheckId}}, L"110|||", L"1||||0|0"},
-        {"OFF changes nothing else", {{"AutoAdminLogon", L"1"}, {"ShutdownWithoutLogon", L"0"}}, {{.id = kOffOptionId}}, L"010|||", L"0||||0|0"},
+        {"both on at load: OFF and the box", {{"AutoAdminLogon", L"1"}, {"DontDisplayLastUserName", L"1"}}, Nothing, L"001|||", L"0||||1|1"},
+        {"ON unchecks the last-user box", {{"DontDisplayLastUserName", L"1"}}, [](User e) { e.Click(kOnOptionId); }, L"100|||", L"1||||1|0"},
+        {"ON by arrow key does too", {{"DontDisplayLastUserName", L"1"}}, [](User e) { e.Key(VK_LEFT); }, L"100|||", L"1||||1|0"},
+        {"the last-user box selects OFF", {{"AutoAdminLogon", L"1"}}, [](User e) { e.Click(kDontDisplayLastUserNameCheckId); }, L"001|||", L"0||||1|1"},
+        {"unchecking the box changes nothing else", {{"DontDisplayLastUserName", L"1"}},
+         [](User e) { e.Click(kDontDisplayLastUserNameCheckId); }, L"000|||", L"0||||1|0"},
+        {"the shutdown box changes nothing else", {{"AutoAdminLogon", L"1"}}, [](User e) { e.Click(kShutdownWithoutLogonCheckId); }, L"110|||", L"1||||0|0"},
+        {"OFF changes nothing else", {{"AutoAdminLogon", L"1"}, {"ShutdownWithoutLogon", L"0"}}, [](User e) { e.Click(kOffOptionId); }, L"010|||", L"0||||0|0"},
         {"typed texts stored trimmed", {{"DefaultDomainName", L"CORP"}},
-         {{.id = kUserTextId, .typed = L" 山田 太郎 "}, {.id = kPasswordTextId, .typed = L" p w "}},
+         [](User e) { e.Type(kUserTextId, L" 山田 太郎 "); e.Type(kPasswordTextId, L" p w "); },
          L"000| 山田 太郎 | p w |CORP", L"0|山田 太郎|p w|CORP|1|0"},
-        {"values that cannot be shown are kept", {{"DefaultUserName", L"José"}, {"DefaultPassword", p300}}, {},
+        {"values that cannot be shown are kept", {{"DefaultUserName", L"José"}, {"DefaultPassword", p300}}, Nothing,
          L"000|José|" + p300 + L"|", L"0|José|" + p300 + L"||1|0"},
         {"... unless typed over", {{"DefaultUserName", L"José"}, {"DefaultPassword", p300}},
-         {{.id = kPasswordTextId, .typed = L"new"}}, L"000|José|new|", L"0|José|new||1|0"},
+         [](User e) { e.Type(kPasswordTextId, L"new"); }, L"000|José|new|", L"0|José|new||1|0"},
+        {"CANCEL stores nothing", {{"AutoAdminLogon", L"yes"}, {"DefaultUserName", L" bob "}},
+         [](User e) { e.Type(kUserTextId, L"alice"); e.Click(kOnOptionId); e.Click(kShutdownWithoutLogonCheckId); },
+         L"110|alice||", L"yes| bob |-|-|-|-", kCancelCommandId},
+        {"nor does the close box", {{"DontDisplayLastUserName", L"0.6"}}, [](User e) { e.Type(kUserTextId, L"alice"); e.Click(kOnOptionId); },
+         L"100|alice||", L"-|-|-|-|-|0.6", 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         test::ResetWinlogon(row.before);
         test::Exe exe;
-        for (const Step& step : row.steps) {
-            if (step.typed) exe.Type(step.id, step.typed);
-            else if (step.key) exe.Key(step.key);
-            else exe.Click(step.id);
-        }
-        EXPECT_TRUE(test::WaitFor([&] { return Shown(exe) == row.shown; })) << "shows " << ::testing::PrintToString(Shown(exe));
-        exe.Click(kOKCommandId);
+        row.steps(exe);
+        EXPECT_TRUE(test::WaitFor([&] { return test::Shown(exe.window) == row.shown; })) << "shows " << ::testing::PrintToString(test::Shown(exe.window));
+        if (row.end) exe.Click(row.end);
+        else PostMessageW(exe.window, WM_SYSCOMMAND, SC_CLOSE, 0);
         ASSERT_TRUE(exe.Ended());
         EXPECT_EQ(test::Winlogon(), row.stored);
     }
 }
 
-TEST(Dialog, CancelAndCloseStoreNothing) {
-    for (bool cancel : {true, false}) {
-        SCOPED_TRACE(cancel ? "CANCEL" : "close box");
-        test::ResetWinlogon({{"AutoAdminLogon", L"yes"}, {"DefaultUserName", L" bob "}, {"DontDisplayLastUserName", L"0.6"}});
-        const std::wstring before = test::Winlogon();
-        test::Exe exe;
-        exe.Type(kUserTextId, L"alice");
-        exe.Click(kOnOptionId);
-        exe.Click(kShutdownWithoutLogonCheckId);
-        EXPECT_TRUE(test::WaitFor([&] { return Shown(exe) == L"110|alice||"; }));
-        if (cancel) exe.Click(kCancelCommandId);
-        else exe.Close();
-        ASSERT_TRUE(exe.Ended());
-        EXPECT_EQ(test::Winlogon(), before);
-    }
-}
-
-// Escape, and Enter in a text box, neither store nor end; Enter on a focused button presses it.
-TEST(Dialog, EscapeAndEnterOnlyPressAFocusedButton) {
-    test::ResetWinlogon();
-    test::Exe exe;
-    exe.Key(VK_ESCAPE);
-    exe.Key(VK_TAB);  // from the option pair to the user name
-    EXPECT_TRUE(test::WaitFor([&] { return exe.Focus() == exe.Item(kUserTextId); }));
-    exe.Key(VK_RETURN);
-    exe.Key(VK_ESCAPE);
-    exe.Type(kUserTextId, L"山田　太郎");  // arrives after the keys: they have been handled
-    EXPECT_TRUE(IsWindow(exe.window));
-    EXPECT_EQ(test::Winlogon(), L"-|-|-|-|-|-") << "something was stored";
-
-    for (int i = 0; i < 3; ++i) exe.Key(VK_TAB);  // password, domain, OK
-    EXPECT_TRUE(test::WaitFor([&] { return exe.Focus() == exe.Item(kOKCommandId); }));
-    exe.Key(VK_RETURN);
-    ASSERT_TRUE(exe.Ended());
-    EXPECT_EQ(test::Winlogon(), L"0|山田　太郎|||1|0");
-}
-
-// A text that cannot be stored as shown stops OK before anything is written: the message names
-// the field, the focus goes to its box, and the dialog stays open.
-TEST(Dialog, RefusalKeepsTheDialogOpenWithItsMessage) {
-    const std::tuple<int, std::wstring, const wchar_t*> rows[] = {
-        {kUserTextId, std::wstring(257, L'u'), L"「ユーザー名」が長すぎる"},
-        {kDomainTextId, L"Caf\u00e9", L"「ドメイン名」に、このコンピューターの文字コードで保存できない文字"},
-    };
-    for (const auto& [box, typed, message] : rows) {
-        SCOPED_TRACE(box);
-        test::ResetWinlogon({{"AutoAdminLogon", L"1"}});
-        test::Exe exe;
-        exe.Type(box, typed);
-        exe.Click(kOKCommandId);
-        EXPECT_NE(exe.TakeMessage().find(message), std::wstring::npos);
-        EXPECT_TRUE(test::WaitFor([&] { return exe.Focus() == exe.Item(box); })) << "the focus is not on the box";
-        EXPECT_EQ(test::Winlogon(), L"1|-|-|-|-|-") << "something was stored";
-        EXPECT_TRUE(IsWindow(exe.window)) << "the dialog ended";
-    }
-}
-
-// A write that fails is reported, the dialog stays open, and OK can be pressed again.
-TEST(Dialog, FailedWritesAreReportedAndOkCanBeRepeated) {
+// OK that cannot store everything says why and keeps the dialog open. A text that cannot be
+// stored as shown stops it before any write, with the focus on its box; writes that a
+// read-only key refuses are named, and OK can be pressed again once they can be made.
+TEST(Dialog, OkThatCannotStoreSaysWhy) {
     auto allow = [](const wchar_t* sddl) {  // who may do what with the Winlogon key
         PSECURITY_DESCRIPTOR descriptor = nullptr;
         HKEY key = nullptr;
@@ -137,21 +72,35 @@ TEST(Dialog, FailedWritesAreReportedAndOkCanBeRepeated) {
         RegCloseKey(key);
         LocalFree(descriptor);
     };
-    test::ResetWinlogon({{"DefaultUserName", L"bob"}});
-    test::Exe exe;
-    exe.Type(kUserTextId, L"alice");
-    allow(L"D:(A;;KR;;;WD)");
-    exe.Click(kOKCommandId);
-    const std::wstring message = exe.TakeMessage();
-    for (const char* name : test::kNames) EXPECT_NE(message.find(std::wstring(name, name + strlen(name))), std::wstring::npos) << name;
-    EXPECT_TRUE(IsWindow(exe.window)) << "the dialog ended";
-    allow(L"D:(A;;KA;;;WD)");
-    exe.Click(kOKCommandId);
-    ASSERT_TRUE(exe.Ended());
-    EXPECT_EQ(test::Winlogon(), L"0|alice|||1|0");
+    const std::tuple<int, std::wstring, bool, const wchar_t*> rows[] = {
+        {kUserTextId, std::wstring(257, L'u'), false, L"「ユーザー名」が長すぎる"},
+        {kDomainTextId, L"Caf\u00e9", false, L"「ドメイン名」に、このコンピューターの文字コードで保存できない文字"},
+        {kUserTextId, L"alice", true, L"・自動ログオン（AutoAdminLogon）\n・ユーザー名（DefaultUserName）\n・パスワード（DefaultPassword）\n"
+                                      L"・ドメイン名（DefaultDomainName）\n・シャットダウンボタン（ShutdownWithoutLogon）\n"
+                                      L"・前回のユーザー名の表示（DontDisplayLastUserName）"},
+    };
+    for (const auto& [box, typed, readOnly, message] : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(message)));
+        test::ResetWinlogon({{"AutoAdminLogon", L"1"}});
+        test::Exe exe;
+        exe.Type(box, typed);
+        if (readOnly) allow(L"D:(A;;KR;;;WD)");
+        exe.Click(kOKCommandId);
+        EXPECT_NE(exe.TakeMessage().find(message), std::wstring::npos);
+        EXPECT_TRUE(readOnly || test::WaitFor([&] { return exe.Focus() == exe.Item(box); })) << "the focus is not on the box";
+        EXPECT_EQ(test::Winlogon(), L"1|-|-|-|-|-") << "something was stored";
+        EXPECT_TRUE(IsWindow(exe.window)) << "the dialog ended";
+        if (!readOnly) continue;
+        allow(L"D:(A;;KA;;;WD)");
+        exe.Click(kOKCommandId);
+        ASSERT_TRUE(exe.Ended());
+        EXPECT_EQ(test::Winlogon(), L"1|alice|||1|0");
+    }
 }
 
-TEST(Dialog, GeometryFocusOrderAndMaskingAtTwoDpis) {
+// The layout, the focus order and the keys: Escape, and Enter in a text box, neither store nor
+// end; Enter on a focused button presses it.
+TEST(Dialog, GeometryFocusOrderAndKeysAtTwoDpis) {
     for (DWORD dpi : {96, 144}) {
         SCOPED_TRACE(dpi);
         test::ResetWinlogon();
@@ -161,7 +110,7 @@ TEST(Dialog, GeometryFocusOrderAndMaskingAtTwoDpis) {
         test::Exe exe;
         setDpi(96);
 
-        EXPECT_TRUE(test::LaidOutAt(exe.window, dpi));
+        EXPECT_EQ(test::Misplaced(exe.window, dpi), "");
         RECT client{}, outer{};
         GetClientRect(exe.window, &client);
         EXPECT_NEAR(client.right, 260 * dpi / 96.0, dpi == 96 ? 0 : 1);
@@ -170,20 +119,28 @@ TEST(Dialog, GeometryFocusOrderAndMaskingAtTwoDpis) {
         EXPECT_NEAR(outer.left, (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2, 1) << "not centred";
         EXPECT_NEAR(outer.top, (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2, 1) << "not centred";
 
+        auto tabThrough = [&](std::initializer_list<int> ids) {
+            for (int id : ids) {
+                exe.Key(VK_TAB);
+                EXPECT_TRUE(test::WaitFor([&] { return exe.Focus() == exe.Item(id); })) << "Tab did not reach " << id;
+            }
+        };
         // The option pair first, as one stop; focusing it never selects ON.
         EXPECT_EQ(exe.Focus(), exe.Item(kOffOptionId));
-        for (int id : {kUserTextId, kPasswordTextId, kDomainTextId, kOKCommandId, kCancelCommandId,
-                       kShutdownWithoutLogonCheckId, kDontDisplayLastUserNameCheckId, kOffOptionId}) {
-            exe.Key(VK_TAB);
-            EXPECT_TRUE(test::WaitFor([&] { return exe.Focus() == exe.Item(id); })) << "Tab did not reach " << id;
-        }
-        EXPECT_FALSE(exe.Checked(kOnOptionId));
+        exe.Key(VK_ESCAPE);
+        tabThrough({kUserTextId, kPasswordTextId, kDomainTextId, kOKCommandId, kCancelCommandId, kShutdownWithoutLogonCheckId,
+                    kDontDisplayLastUserNameCheckId, kOffOptionId, kUserTextId});
+        exe.Key(VK_RETURN);
+        exe.Key(VK_ESCAPE);
+        EXPECT_EQ(test::Shown(exe.window), L"000|||") << "ON selected by the focus";
         // Screen readers name a box by the label just before it.
         for (int i = 0; i < 3; ++i) EXPECT_EQ(GetWindow(exe.Item(kUserTextId + i), GW_HWNDPREV), exe.Item(kLabel0Id + i));
 
         EXPECT_EQ(SendMessageW(exe.Item(kPasswordTextId), EM_GETPASSWORDCHAR, 0, 0), L'*');
-        exe.Type(kPasswordTextId, L"ab c");
-        exe.Click(kOKCommandId);
+        exe.Type(kPasswordTextId, L"ab c");  // arrives after the keys: they have been handled
+        EXPECT_EQ(test::Winlogon(), L"-|-|-|-|-|-") << "something was stored";
+        tabThrough({kPasswordTextId, kDomainTextId, kOKCommandId});
+        exe.Key(VK_RETURN);
         ASSERT_TRUE(exe.Ended());
         EXPECT_EQ(test::Winlogon(), L"0||ab c||1|0") << "the mask was stored, not the text";
     }
@@ -194,7 +151,7 @@ TEST(View32, TheThirtyTwoBitExeEditsTheSixtyFourBitKey) {
     test::ResetWinlogon({{"DefaultUserName", L"sixty-four"}});
     test::ResetWinlogon({{"DefaultUserName", L"thirty-two"}, {"DefaultDomainName", L"WOW"}}, KEY_WOW64_32KEY);
     test::Exe exe(L"quellin-32bit.exe");
-    EXPECT_EQ(exe.Text(kUserTextId), L"sixty-four");
+    EXPECT_EQ(test::Shown(exe.window), L"000|sixty-four||");
     exe.Type(kDomainTextId, L"CORP");
     exe.Click(kOKCommandId);
     ASSERT_TRUE(exe.Ended());

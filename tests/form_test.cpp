@@ -12,13 +12,11 @@ namespace {
 // Whether the control's caption shows whole in its font: the room a control leaves its caption
 // is what a check or option box (13 pixels and a gap at 96 DPI), a frame's indent or a
 // button's margin leave.
-testing::AssertionResult CaptionFits(HWND item, int dpi) {
+testing::AssertionResult CaptionFits(HWND item, const Control& c, int dpi) {
     wchar_t caption[64] = {};
     const int length = GetWindowTextW(item, caption, 64);
-    const DWORD type = GetWindowLongW(item, GWL_STYLE) & BS_TYPEMASK;
-    wchar_t className[16] = {};
-    GetClassNameW(item, className, 16);
-    const int reserved = className[0] == L'S' ? 0 : type == BS_GROUPBOX ? 16 : type == BS_PUSHBUTTON ? 8 : 17;
+    const DWORD type = c.style & BS_TYPEMASK;
+    const int reserved = c.className[0] == L'S' ? 0 : type == BS_GROUPBOX ? 16 : type == BS_PUSHBUTTON ? 8 : 17;
     RECT r{};
     GetClientRect(item, &r);
     const HDC dc = GetDC(item);
@@ -47,16 +45,9 @@ TEST(Form, FollowsDpiChanges) {
     EXPECT_NE(GetClassLongPtrW(form.Window(), GCLP_HICON), 0) << "no window icon";
     SetWindowTextW(form.PasswordText, L"typed");
     SetFocus(form.DomainText);
-    auto state = [&] {
-        wchar_t user[16] = {}, password[16] = {};
-        GetWindowTextW(form.UserText, user, 16);
-        GetWindowTextW(form.PasswordText, password, 16);
-        std::wstring checks;
-        for (HWND box : {form.OnOption, form.ShutdownWithoutLogonCheck, form.DontDisplayLastUserNameCheck}) checks += SendMessageW(box, BM_GETCHECK, 0, 0) ? L'1' : L'0';
-        return std::wstring(user) + L"|" + password + L"|" + checks + (GetFocus() == form.DomainText ? L"|focus kept" : L"|focus lost");
-    };
+    auto state = [&] { return test::Shown(form.Window()) + (GetFocus() == form.DomainText ? L"|focus kept" : L"|focus lost"); };
     const std::wstring before = state();
-    EXPECT_EQ(before, L"bob|typed|110|focus kept");
+    EXPECT_EQ(before, L"110|bob|typed||focus kept");
     for (int dpi : {96, 144, 120, 96, 192}) {
         SCOPED_TRACE(dpi);
         // As Windows does: first the size the window wants at the new DPI, then the change.
@@ -67,7 +58,7 @@ TEST(Form, FollowsDpiChanges) {
         RECT outer{};
         GetWindowRect(form.Window(), &outer);
         EXPECT_EQ(outer.left * 1000 + outer.top, 10020) << "not where Windows suggested";
-        EXPECT_TRUE(test::LaidOutAt(form.Window(), dpi));
+        EXPECT_EQ(test::Misplaced(form.Window(), dpi), "");
         for (const Control& c : kControls) {
             SCOPED_TRACE(c.id);
             const HWND item = GetDlgItem(form.Window(), c.id);
@@ -78,7 +69,7 @@ TEST(Form, FollowsDpiChanges) {
             EXPECT_NEAR(-f.lfHeight, (option ? 9.0 : 9.75) * dpi / 72, 0.5);
             EXPECT_EQ(f.lfCharSet, SHIFTJIS_CHARSET);
             EXPECT_EQ(f.lfWeight, FW_NORMAL);
-            EXPECT_TRUE(CaptionFits(item, dpi));
+            EXPECT_TRUE(CaptionFits(item, c, dpi));
         }
         EXPECT_EQ(state(), before);
     }
@@ -99,22 +90,17 @@ TEST(Form, ExeCarriesItsIconAndVersion) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT size = 0;
     ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x10000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0x10000u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x10000u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0x10000u);
+    const std::vector<DWORD> versions{fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS, fixed->dwProductVersionLS};
+    EXPECT_EQ(versions, (std::vector<DWORD>{0x10000, 0x10000, 0x10000, 0x10000})) << "1.0.1.0 both";
     auto text = [&](const wchar_t* language, const wchar_t* name) {
         wchar_t* value = nullptr;
         const std::wstring path = std::wstring(L"\\StringFileInfo\\") + language + L"\\" + name;
         return VerQueryValueW(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &size) ? std::wstring(value) : L"<none>";
     };
-    for (const wchar_t* language : {L"041104b0", L"000004b0"}) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(language)));
-        EXPECT_EQ(text(language, L"ProductName"), L"Quellin");
-        EXPECT_EQ(text(language, L"FileVersion"), L"1.0.1");
-        EXPECT_EQ(text(language, L"ProductVersion"), L"1.0.1");
-        EXPECT_EQ(text(language, L"OriginalFilename"), L"quellin.exe");
+    const std::pair<const wchar_t*, std::wstring> blocks[] = {{L"041104b0", L"Quellin 自動ログオンの設定"}, {L"000004b0", L"Quellin automatic logon settings"}};
+    for (const auto& [language, description] : blocks) {
+        std::wstring all;
+        for (const wchar_t* name : {L"ProductName", L"FileVersion", L"ProductVersion", L"OriginalFilename", L"FileDescription"}) all += text(language, name) + L"|";
+        EXPECT_EQ(all, L"Quellin|1.0.1|1.0.1|quellin.exe|" + description + L"|");
     }
-    EXPECT_EQ(text(L"041104b0", L"FileDescription"), L"Quellin 自動ログオンの設定");
-    EXPECT_EQ(text(L"000004b0", L"FileDescription"), L"Quellin automatic logon settings");
 }

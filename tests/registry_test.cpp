@@ -1,5 +1,5 @@
 // Registry string access against Wine's real registry, under a scratch key, with the seam
-// wrapped around the real calls to record them and to make one of them fail.
+// wrapped around the real calls to record what they were handed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,10 +14,7 @@ namespace {
 const char* const kScratch = "SOFTWARE\\QuellinTest";
 const HKEY kRoot = HKEY_LOCAL_MACHINE;
 
-enum class Fail { None, Create, Query, Set };
-
 struct Seen {
-    Fail fail = Fail::None;
     int opened = 0, closed = 0;
     std::optional<std::string> set;  // the bytes last handed to RegSetValueExA, as REG_SZ
     const BYTE* buffer = nullptr;    // the byte buffer last handed to the registry
@@ -26,25 +23,17 @@ struct Seen {
 const RegistryCalls& Real() { return SystemRegistryCalls(); }
 
 const RegistryCalls kRecording{
-    [](HKEY root, const char* path, HKEY* key) -> LSTATUS {
-        const LSTATUS status = seen.fail == Fail::Create ? ERROR_ACCESS_DENIED : Real().createKey(root, path, key);
-        seen.opened += status == ERROR_SUCCESS;
-        return status;
-    },
-    [](HKEY key, const char* name, DWORD* type, BYTE* data, DWORD* size) -> LSTATUS {
+    [](HKEY root, const char* path, HKEY* key) { return ++seen.opened, Real().createKey(root, path, key); },
+    [](HKEY key, const char* name, DWORD* type, BYTE* data, DWORD* size) {
         seen.buffer = data;
-        return seen.fail == Fail::Query ? ERROR_ACCESS_DENIED : Real().queryValue(key, name, type, data, size);
+        return Real().queryValue(key, name, type, data, size);
     },
-    [](HKEY key, const char* name, DWORD type, const BYTE* data, DWORD size) -> LSTATUS {
+    [](HKEY key, const char* name, DWORD type, const BYTE* data, DWORD size) {
         seen.buffer = data;
-        seen.set = std::string(reinterpret_cast<const char*>(data), size);
-        if (type != REG_SZ) seen.set = "<not REG_SZ>";
-        return seen.fail == Fail::Set ? ERROR_ACCESS_DENIED : Real().setValue(key, name, type, data, size);
+        seen.set = type == REG_SZ ? std::string(reinterpret_cast<const char*>(data), size) : "<not REG_SZ>";
+        return Real().setValue(key, name, type, data, size);
     },
-    [](HKEY key) -> LSTATUS {
-        ++seen.closed;
-        return RegCloseKey(key);
-    },
+    [](HKEY key) { return ++seen.closed, Real().closeKey(key); },
     Real().queryValueW,
 };
 
@@ -62,14 +51,9 @@ protected:
     ScopedRegistryCalls calls_{kRecording};
 };
 
-template <class String>
-String Times(const String& unit, int count) {
-    String s;
-    while (count--) s += unit;
-    return s;
-}
-const std::string x256 = Times<std::string>("x", 256), a128 = Times<std::string>("\x82\xa0", 128);
-const std::wstring wx256 = Times<std::wstring>(L"x", 256), wa128 = Times<std::wstring>(L"あ", 128);
+std::string Twice(const std::string& s, int times) { return times ? Twice(s + s, times - 1) : s; }
+const std::string x256(256, 'x'), a128 = Twice("\x82\xa0", 7);  // 128 times あ
+const std::wstring wx256(256, L'x'), wa128(128, L'あ');
 
 }  // namespace
 
@@ -88,7 +72,6 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
         {"ten ASCII characters, no terminator", L"abcdefghij", "abcdefghij", 0, "", L"abcdefghij"},
         {"outer spaces stored, read trimmed", L"  a  b ", "  a  b ", 0, "", L"a  b"},
         {"only ASCII spaces trimmed", L"\u3000a\u3000", "\x81\x40" "a\x81\x40", 0, "", L"\u3000a\u3000"},
-        {"Japanese as Shift-JIS", L"山田太郎", "\x8e\x52\x93\x63\x91\xbe\x98\x59", 0, "", L"山田太郎"},
         {"256 bytes", wx256, x256, 0, "", wx256},
         {"256 bytes of two-byte characters", wa128, a128, 0, "", wa128},
         {"up to U+0000", std::wstring(L"ab\0cd", 5), "ab", 0, "", L"ab"},
@@ -100,12 +83,17 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
         {"missing", std::nullopt, std::nullopt, REG_NONE, "", L""},
         {"256 bytes, unterminated", std::nullopt, std::nullopt, REG_BINARY, x256, wx256},
         {"257 bytes read as empty", std::nullopt, std::nullopt, REG_SZ, x256 + "x" + '\0', L""},
-        {"1000 bytes read as empty", std::nullopt, std::nullopt, REG_SZ, Times<std::string>(x256, 4), L""},
         {"a two-byte character from the 256th byte", std::nullopt, std::nullopt, REG_SZ, x256.substr(1) + "\x82\xa0" + '\0', L""},
         {"REG_DWORD 0", std::nullopt, std::nullopt, REG_DWORD, std::string(4, '\0'), L"0"},
         {"REG_DWORD 4294967295", std::nullopt, std::nullopt, REG_DWORD, "\xff\xff\xff\xff", L"4294967295"},
         {"REG_QWORD 2", std::nullopt, std::nullopt, REG_QWORD, std::string("\2\0\0\0\0\0\0\0", 8), L"2"},
         {"REG_MULTI_SZ up to the first zero", std::nullopt, std::nullopt, REG_MULTI_SZ, std::string("ab\0cd\0\0", 7), L"ab"},
+    };
+    // The byte buffer lies on the stack, and may hold a password: once a call returns, none of
+    // the text may be left in it.
+    auto leftInBuffer = [](const std::string& text) {
+        const BYTE* end = seen.buffer + kMaxValueBytes;
+        return !text.empty() && std::search(seen.buffer, end, text.begin(), text.end()) != end;
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
@@ -113,36 +101,12 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
         seen.set.reset();
         if (row.text) {
             EXPECT_EQ(SetRegistryString(kRoot, kScratch, "v", *row.text), row.set ? kTrue : kFalse);
-            EXPECT_EQ(CheckRegistryString(*row.text) == StoreCheck::Ok, row.set.has_value());
             EXPECT_EQ(seen.set, row.set);
+            EXPECT_FALSE(row.set && leftInBuffer(*row.set)) << "after writing";
         } else if (row.type != REG_NONE) {
             test::Put(kScratch, "v", row.type, row.data);
         }
         EXPECT_EQ(GetRegistryString(kRoot, kScratch, "v"), row.read);
+        EXPECT_FALSE(row.set && leftInBuffer(*row.set)) << "after reading";
     }
-}
-
-TEST_F(Registry, FailuresAreNeutralAndLeaveNothingBehind) {
-    test::PutText(kScratch, "v", L"stored");
-    for (Fail fail : {Fail::Create, Fail::Query, Fail::Set}) {
-        SCOPED_TRACE(static_cast<int>(fail));
-        seen.fail = fail;
-        EXPECT_EQ(GetRegistryString(kRoot, kScratch, "v"), fail == Fail::Set ? L"stored" : L"");
-        EXPECT_EQ(SetRegistryString(kRoot, kScratch, "v", L"stored"), fail == Fail::Query ? kTrue : kFalse);
-    }
-    seen.fail = Fail::None;
-    const HKEY unopenable = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x1234));
-    EXPECT_EQ(GetRegistryString(unopenable, kScratch, "v"), L"");
-    EXPECT_EQ(SetRegistryString(unopenable, kScratch, "v", L"x"), kFalse);
-
-    // The byte buffer lies on the stack: once a call returns, a password must not be left in it.
-    const std::string secret = "Secret-Pw-7f3a";
-    auto leftInBuffer = [&] {
-        const BYTE* end = seen.buffer + kMaxValueBytes;
-        return std::search(seen.buffer, end, secret.begin(), secret.end()) != end;
-    };
-    ASSERT_EQ(SetRegistryString(kRoot, kScratch, "v", std::wstring(secret.begin(), secret.end())), kTrue);
-    EXPECT_FALSE(leftInBuffer()) << "after writing";
-    ASSERT_EQ(GetRegistryString(kRoot, kScratch, "v"), std::wstring(secret.begin(), secret.end()));
-    EXPECT_FALSE(leftInBuffer()) << "after reading";
 }

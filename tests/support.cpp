@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "dialog/Layout.h"
+
 namespace test {
 
 // Window coordinates in physical pixels, whatever DPI the dialog under test runs at.
@@ -16,7 +18,7 @@ bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds) {
     return true;
 }
 
-testing::AssertionResult LaidOutAt(HWND dialog, int dpi) {
+std::string Misplaced(HWND dialog, int dpi) {
     const double scale = dpi / 96.0, tolerance = dpi == 96 ? 0 : 1;
     std::string wrong;
     for (const auto& [id, left, top, width, height] : kPixelsAt96) {
@@ -28,8 +30,21 @@ testing::AssertionResult LaidOutAt(HWND dialog, int dpi) {
             if (std::abs(actual[i] - want[i] * scale) > tolerance) wrong += " control " + std::to_string(id) + " edge " + std::to_string(i);
         }
     }
-    if (wrong.empty()) return testing::AssertionSuccess();
-    return testing::AssertionFailure() << "misplaced at " << dpi << " DPI:" << wrong;
+    return wrong;
+}
+
+std::wstring Shown(HWND dialog) {
+    using namespace Layout;
+    auto checked = [&](int id) { return SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; };
+    if (checked(kOffOptionId) == checked(kOnOptionId)) return L"neither or both options";
+    std::wstring shown;
+    for (int id : {kOnOptionId, kShutdownWithoutLogonCheckId, kDontDisplayLastUserNameCheckId}) shown += checked(id) ? L'1' : L'0';
+    for (int id : {kUserTextId, kPasswordTextId, kDomainTextId}) {
+        wchar_t text[1024] = {};
+        GetDlgItemTextW(dialog, id, text, 1024);
+        shown += L"|" + std::wstring(text);
+    }
+    return shown;
 }
 
 std::wstring BesideTests(const wchar_t* file) {
@@ -43,7 +58,7 @@ namespace {
 HKEY Open(const char* path, REGSAM view, bool create = true) {
     HKEY key = nullptr;
     if (create) RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr);
-    else RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS | view, &key);
+    else RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | view, &key);
     return key;
 }
 
@@ -62,38 +77,26 @@ void Put(const char* path, const char* name, DWORD type, const std::string& byte
     RegCloseKey(key);
 }
 
-void PutText(const char* path, const char* name, const std::wstring& text, REGSAM view) {
-    const HKEY key = Open(path, view);
-    const auto* data = reinterpret_cast<const BYTE*>(text.c_str());
-    EXPECT_EQ(RegSetValueExW(key, Wide(name).c_str(), 0, REG_SZ, data, (text.size() + 1) * 2), 0) << name;
+void ResetWinlogon(const std::map<std::string, std::wstring>& texts, REGSAM view) {
+    DeleteKey(kWinlogon, view);
+    const HKEY key = Open(kWinlogon, view);
+    for (const auto& [name, text] : texts) {
+        const auto* data = reinterpret_cast<const BYTE*>(text.c_str());
+        EXPECT_EQ(RegSetValueExW(key, Wide(name.c_str()).c_str(), 0, REG_SZ, data, (text.size() + 1) * 2), 0) << name;
+    }
     RegCloseKey(key);
 }
 
-std::optional<Stored> Get(const char* path, const char* name, REGSAM view) {
-    const HKEY key = Open(path, view, false);
-    Stored value{};
-    DWORD size = 0;
-    const bool found = key && !RegQueryValueExW(key, Wide(name).c_str(), nullptr, &value.type, nullptr, &size);
-    value.data.resize((size + 1) / 2);
-    if (found) RegQueryValueExW(key, Wide(name).c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(value.data.data()), &size);
-    if (key) RegCloseKey(key);
-    if (!found) return std::nullopt;
-    if (value.type == REG_SZ && !value.data.empty() && value.data.back() == L'\0') value.data.pop_back();
-    return value;
-}
-
-void ResetWinlogon(const std::map<std::string, std::wstring>& texts, REGSAM view) {
-    DeleteKey(kWinlogon, view);
-    for (const auto& [name, text] : texts) PutText(kWinlogon, name.c_str(), text, view);
-}
-
 std::wstring Winlogon(REGSAM view) {
+    const HKEY key = Open(kWinlogon, view, false);
     std::wstring all;
     for (const char* name : kNames) {
-        const auto value = Get(kWinlogon, name, view);
-        all += all.empty() ? L"" : L"|";
-        all += !value ? L"-" : value->type == REG_SZ ? value->data : L"<type " + std::to_wstring(value->type) + L">";
+        wchar_t data[1024] = {};
+        DWORD type = 0, size = sizeof data - sizeof(wchar_t);
+        const bool found = key && !RegQueryValueExW(key, Wide(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+        all += std::wstring(all.empty() ? L"" : L"|") + (!found ? L"-" : type == REG_SZ ? data : L"<not REG_SZ>");
     }
+    if (key) RegCloseKey(key);
     return all;
 }
 
@@ -115,18 +118,10 @@ Exe::Exe(const wchar_t* file) {
 
 Exe::~Exe() {
     if (!process_.hProcess) return;
-    if (HWND box = FindWindowW(L"#32770", L"Quellin")) PostMessageW(box, WM_COMMAND, IDOK, 0);
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(process_.hProcess, 1);
+    TerminateProcess(process_.hProcess, 1);  // whatever still runs: no test leaves a process behind
     WaitForSingleObject(process_.hProcess, 5000);
     CloseHandle(process_.hProcess);
     CloseHandle(process_.hThread);
-}
-
-std::wstring Exe::Text(int id) const {
-    std::wstring text(SendMessageW(Item(id), WM_GETTEXTLENGTH, 0, 0) + 1, L'\0');
-    text.resize(SendMessageW(Item(id), WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
-    return text;
 }
 
 HWND Exe::Focus() const {
@@ -139,7 +134,12 @@ void Exe::Type(int id, const std::wstring& text) const {
     SendMessageW(Item(id), EM_SETSEL, 0, -1);
     PostMessageW(Item(id), WM_CHAR, VK_BACK, 1);
     for (wchar_t c : text) PostMessageW(Item(id), WM_CHAR, c, 1);
-    EXPECT_TRUE(WaitFor([&] { return Text(id) == text; })) << "the typing did not arrive";
+    auto arrived = [&] {
+        wchar_t now[1024] = {};
+        GetDlgItemTextW(window, id, now, 1024);
+        return now == text;
+    };
+    EXPECT_TRUE(WaitFor(arrived)) << "the typing did not arrive";
 }
 
 void Exe::Key(WORD key) const {
@@ -151,16 +151,11 @@ void Exe::Key(WORD key) const {
 std::wstring Exe::TakeMessage() const {
     HWND box = nullptr;
     if (!WaitFor([&] { return (box = FindWindowW(L"#32770", L"Quellin")) != nullptr; })) return L"<no message>";
-    // The message is the longest text among the box's children.
-    std::wstring message;
-    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        wchar_t text[2048] = {};
-        SendMessageW(child, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text));
-        if (wcslen(text) > message.size()) message = text;
-    }
+    wchar_t text[2048] = {};
+    GetDlgItemTextW(box, 0xFFFF, text, 2048);  // the message's id in every message box
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(box); })) << "the message box stayed";
-    return message;
+    return text;
 }
 
 }  // namespace test

@@ -6,10 +6,7 @@
 
 #include <functional>
 #include <map>
-#include <optional>
 #include <string>
-
-#include <gtest/gtest.h>
 
 namespace test {
 
@@ -25,30 +22,24 @@ constexpr int kPixelsAt96[][5] = {
     {110, 172, 32, 81, 25}, {111, 8, 136, 245, 17}, {112, 8, 152, 245, 21},
 };
 
-// Whether every control of the dialog stands where kPixelsAt96 puts it at `dpi`, give or take
-// a pixel for rounding above 96; says which does not.
-testing::AssertionResult LaidOutAt(HWND dialog, int dpi);
+// The controls of the dialog that do not stand where kPixelsAt96 puts them at `dpi`, give or
+// take a pixel for rounding above 96; empty when all do.
+std::string Misplaced(HWND dialog, int dpi);
+
+// ON, the shutdown box and the last-user box of the dialog as 1/0, then its three texts, '|'
+// between them.
+std::wstring Shown(HWND dialog);
 
 // Waits, checking often, until `condition` holds or `milliseconds` pass.
 bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds = 10000);
 
 std::wstring BesideTests(const wchar_t* file);
 
-// A value as the registry keeps it, read through the Unicode API: the type and the data as
-// UTF-16 units, without the terminator a string may end in.
-struct Stored {
-    DWORD type;
-    std::wstring data;
-    bool operator==(const Stored&) const = default;
-};
-
 // Keys under HKEY_LOCAL_MACHINE, in the 64-bit registry view unless told otherwise.
 void DeleteKey(const char* path, REGSAM view = KEY_WOW64_64KEY);
 void Put(const char* path, const char* name, DWORD type, const std::string& bytes, REGSAM view = KEY_WOW64_64KEY);
-void PutText(const char* path, const char* name, const std::wstring& text, REGSAM view = KEY_WOW64_64KEY);
-std::optional<Stored> Get(const char* path, const char* name, REGSAM view = KEY_WOW64_64KEY);
 
-// The Winlogon key replaced by one holding `texts` as REG_SZ; its six values as text, '|'
+// The Winlogon key replaced by one holding `texts` as REG_SZ; its six values as stored, '|'
 // between them, "-" for a missing one.
 void ResetWinlogon(const std::map<std::string, std::wstring>& texts = {}, REGSAM view = KEY_WOW64_64KEY);
 std::wstring Winlogon(REGSAM view = KEY_WOW64_64KEY);
@@ -63,14 +54,11 @@ public:
 
     HWND window = nullptr;
     HWND Item(int id) const { return GetDlgItem(window, id); }
-    bool Checked(int id) const { return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-    std::wstring Text(int id) const;
     HWND Focus() const;
 
     void Click(int id) const { PostMessageW(Item(id), BM_CLICK, 0, 0); }
     void Type(int id, const std::wstring& text) const;  // replaces the box's text, key by key
     void Key(WORD key) const;                           // pressed on the focused control
-    void Close() const { PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
     bool Ended() const { return WaitForSingleObject(process_.hProcess, 10000) == WAIT_OBJECT_0; }
     std::wstring TakeMessage() const;  // the text of the message box it shows, which is then closed
 
