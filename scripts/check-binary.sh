@@ -1,27 +1,27 @@
 #!/usr/bin/env bash
-# Checks a built exe (either build): within its size budget, importing nothing but Windows
+# Checks each exe named (either build): within its size budget, importing nothing but Windows
 # system DLLs (the C++ runtime is linked in) so that it runs with nothing to install, and
 # carrying its manifest.
 set -euo pipefail
-exe=$1
 budget=$((160 * 1024))
 status=0
+for exe in "$@"; do
+  size=$(stat -c %s "$exe")
+  echo "$exe: $size bytes (budget $budget)"
+  [ "$size" -le "$budget" ] || { echo "FAIL: over the size budget"; status=1; }
 
-size=$(stat -c %s "$exe")
-echo "size: $size bytes (budget $budget)"
-[ "$size" -le "$budget" ] || { echo "FAIL: over the size budget"; status=1; }
-
-imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
-echo "imports: $(echo $imports)"
-for dll in $imports; do
-  case "$dll" in
-    kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|msvcrt.dll|comctl32.dll|shell32.dll|ntdll.dll|api-ms-win-*) ;;
-    *) echo "FAIL: imports $dll, which Windows does not ship"; status=1 ;;
-  esac
-done
-# The manifest is stored as plain text in the resources.
-for needed in 'level="requireAdministrator"' 'name="Microsoft.Windows.Common-Controls"' '>true</dpiAware>' \
-              '>PerMonitorV2, System</dpiAwareness>'; do
-  grep -a -q -F "$needed" "$exe" || { echo "FAIL: the manifest lacks $needed"; status=1; }
+  imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
+  echo "imports: $(echo $imports)"
+  for dll in $imports; do
+    case "$dll" in
+      kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|msvcrt.dll|comctl32.dll|shell32.dll|ntdll.dll|api-ms-win-*) ;;
+      *) echo "FAIL: imports $dll, which Windows does not ship"; status=1 ;;
+    esac
+  done
+  # The manifest is stored as plain text in the resources.
+  for needed in 'level="requireAdministrator"' 'name="Microsoft.Windows.Common-Controls"' '>true</dpiAware>' \
+                '>PerMonitorV2, System</dpiAwareness>'; do
+    grep -a -q -F "$needed" "$exe" || { echo "FAIL: the manifest lacks $needed"; status=1; }
+  done
 done
 exit $status

@@ -67,8 +67,7 @@ TEST(Form, FollowsDpiChanges) {
             const bool option = c.id == kOnOptionId || c.id == kOffOptionId;
             EXPECT_STREQ(f.lfFaceName, option ? L"ＭＳ Ｐゴシック" : L"ＭＳ ゴシック");
             EXPECT_NEAR(-f.lfHeight, (option ? 9.0 : 9.75) * dpi / 72, 0.5);
-            EXPECT_EQ(f.lfCharSet, SHIFTJIS_CHARSET);
-            EXPECT_EQ(f.lfWeight, FW_NORMAL);
+            EXPECT_TRUE(f.lfCharSet == SHIFTJIS_CHARSET && f.lfWeight == FW_NORMAL) << "character set or weight";
             EXPECT_TRUE(CaptionFits(item, c, dpi));
         }
         EXPECT_EQ(state(), before);

@@ -53,18 +53,14 @@ std::wstring BesideTests(const wchar_t* file) {
     return self.substr(0, self.find_last_of(L"\\/") + 1) + file;
 }
 
-namespace {
-
-HKEY Open(const char* path, REGSAM view, bool create = true) {
+static HKEY Open(const char* path, REGSAM view, bool create = true) {
     HKEY key = nullptr;
     if (create) RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr);
     else RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ | view, &key);
     return key;
 }
 
-std::wstring Wide(const char* ascii) { return std::wstring(ascii, ascii + strlen(ascii)); }
-
-}  // namespace
+static std::wstring Wide(const char* ascii) { return std::wstring(ascii, ascii + strlen(ascii)); }
 
 void DeleteKey(const char* path, REGSAM view) {
     RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path, view, 0);
@@ -134,12 +130,8 @@ void Exe::Type(int id, const std::wstring& text) const {
     SendMessageW(Item(id), EM_SETSEL, 0, -1);
     PostMessageW(Item(id), WM_CHAR, VK_BACK, 1);
     for (wchar_t c : text) PostMessageW(Item(id), WM_CHAR, c, 1);
-    auto arrived = [&] {
-        wchar_t now[1024] = {};
-        GetDlgItemTextW(window, id, now, 1024);
-        return now == text;
-    };
-    EXPECT_TRUE(WaitFor(arrived)) << "the typing did not arrive";
+    wchar_t now[1024] = {};
+    EXPECT_TRUE(WaitFor([&] { return GetDlgItemTextW(window, id, now, 1024), now == text; })) << "the typing did not arrive";
 }
 
 void Exe::Key(WORD key) const {
