@@ -1,7 +1,8 @@
 // Start-up benchmark: launches each program in turn, round after round, and times each from
-// process creation until its window is visible. Prints the medians and the median of the
-// per-round ratios, so that a slow or noisy machine affects both sides alike.
-//   startup.exe ROUNDS PROGRAM CLASS [PROGRAM CLASS]...   (the first pair is the one compared)
+// process creation until its window is visible. Prints each median and, for every program but
+// the yardstick, the median of its per-round ratios to the yardstick, so that a slow or noisy
+// machine affects both sides alike.
+//   startup.exe ROUNDS PROGRAM CLASS YARDSTICK CLASS [PROGRAM CLASS]...
 #include <windows.h>
 
 #include <algorithm>
@@ -53,8 +54,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     const int rounds = std::max(1, _wtoi(argv[1]));
     const int programs = (argc - 2) / 2;
-    std::vector<std::vector<double>> times(programs);
-    std::vector<double> ratios;
+    std::vector<std::vector<double>> times(programs), ratios(programs);
     for (int round = -2; round < rounds; ++round) {  // two rounds of warm-up, not counted
         std::vector<double> these;
         for (int p = 0; p < programs; ++p) {
@@ -66,13 +66,16 @@ int wmain(int argc, wchar_t** argv) {
             these.push_back(ms);
         }
         if (round < 0) continue;
-        for (int p = 0; p < programs; ++p) times[p].push_back(these[p]);
-        ratios.push_back(these[0] / these[1]);
+        for (int p = 0; p < programs; ++p) {
+            times[p].push_back(these[p]);
+            ratios[p].push_back(these[p] / these[1]);
+        }
     }
     for (int p = 0; p < programs; ++p) {
         const wchar_t* name = std::max(std::wcsrchr(argv[2 + 2 * p], L'\\'), std::wcsrchr(argv[2 + 2 * p], L'/'));
-        std::wprintf(L"%-22ls median %6.1f ms over %d rounds\n", name ? name + 1 : argv[2 + 2 * p], Median(times[p]), rounds);
+        std::wprintf(L"%-22ls median %6.1f ms over %d rounds", name ? name + 1 : argv[2 + 2 * p], Median(times[p]), rounds);
+        if (p == 1) std::wprintf(L"  (the yardstick)\n");
+        else std::wprintf(L"  ratio to the yardstick, median of the rounds: %.3f\n", Median(ratios[p]));
     }
-    std::wprintf(L"ratio (first / second), median of the rounds: %.3f\n", Median(ratios));
     return 0;
 }
