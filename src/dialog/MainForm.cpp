@@ -54,6 +54,8 @@ bool MainForm::Create(HINSTANCE instance) {
     if (!GetClassInfoExW(instance, kClassName, &windowClass)) {
         windowClass.lpfnWndProc = WindowProc;
         windowClass.hInstance = instance;
+        // The window takes its icon from here: setting it on the window as well would only
+        // cost start-up time.
         windowClass.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUELLIN), IMAGE_ICON, 32, 32, 0));
         windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
         windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -73,7 +75,6 @@ bool MainForm::Create(HINSTANCE instance) {
         const SIZE resized = OuterSize(dpi_);
         SetWindowPos(hwnd_, nullptr, 0, 0, resized.cx, resized.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    // The class's icon serves the window too; setting it again costs the start-up time.
     LayOut(instance);
 
     // Common controls 6 mask with a dot; this dialog shows the conventional asterisk.
@@ -100,14 +101,12 @@ void MainForm::LayOut(HINSTANCE instance) {
     SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(formFont.get()), FALSE);
     for (const Layout::Control& control : Layout::kControls) {
         const RECT r = Layout::ControlRect(control, dpi_);
-        HWND child = GetDlgItem(hwnd_, control.id);
-        if (instance) {
-            child = CreateWindowExW(control.exStyle, control.className, control.caption, control.style, r.left, r.top,
-                                    r.right - r.left, r.bottom - r.top, hwnd_,
-                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
-        } else {
-            SetWindowPos(child, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
-        }
+        const HWND child =
+            instance ? CreateWindowExW(control.exStyle, control.className, control.caption, control.style, r.left, r.top,
+                                       r.right - r.left, r.bottom - r.top, hwnd_,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr)
+                     : GetDlgItem(hwnd_, control.id);
+        if (!instance) SetWindowPos(child, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
         const HFONT font = control.font == Layout::Font::Option ? optionFont.get() : formFont.get();
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), !instance);
     }
