@@ -2,14 +2,15 @@
 
 namespace SharedModule {
 
+POINT CenteredOrigin(SIZE outer) {
+    return {(GetSystemMetrics(SM_CXSCREEN) - outer.cx) / 2, (GetSystemMetrics(SM_CYSCREEN) - outer.cy) / 2};
+}
+
 void CenterForm(HWND form) {
     RECT outer{};
     GetWindowRect(form, &outer);
-    const int width = outer.right - outer.left;
-    const int height = outer.bottom - outer.top;
-    const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-    const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    SetWindowPos(form, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const POINT origin = CenteredOrigin({outer.right - outer.left, outer.bottom - outer.top});
+    SetWindowPos(form, nullptr, origin.x, origin.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace SharedModule

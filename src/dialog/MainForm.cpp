@@ -63,11 +63,15 @@ bool MainForm::Create(HINSTANCE instance) {
         if (!RegisterClassExW(&windowClass)) return false;
     }
 
-    // Made on the primary monitor, where it will be centred, and laid out at that monitor's
-    // DPI. The screen's DPI is almost always it; when not, one resize puts it right.
+    // Made where Form_Load centres it, on the primary monitor, and laid out at that monitor's
+    // DPI: the screen's DPI is almost always it, and when not, one resize puts it right.
+    // Under Wine each move of the window is a round trip to the X server that start-up can do
+    // without.
     dpi_ = ScreenDpi();
     const SIZE outer = OuterSize(dpi_);
-    if (!CreateWindowExW(0, kClassName, kCaption, kStyle, 0, 0, outer.cx, outer.cy, nullptr, nullptr, instance, this)) {
+    const POINT origin = SharedModule::CenteredOrigin(outer);
+    if (!CreateWindowExW(0, kClassName, kCaption, kStyle, origin.x, origin.y, outer.cx, outer.cy, nullptr, nullptr,
+                         instance, this)) {
         return false;
     }
     if (const int dpi = WindowDpi(hwnd_); dpi != dpi_) {
