@@ -16,7 +16,8 @@ packages=(
   googletest                   # sources, built for Windows by our CMake
   fonts-ipafont-gothic         # IPA P Gothic: the proportional face of the option buttons
   fonts-ipaexfont-gothic       # IPAex Gothic: the fixed face of everything else
-  locales                      # ja_JP.UTF-8, so that Wine and the shell agree on Japanese text
+  clang lld                    # the second compiler, for the same MinGW-w64 target
+  locales                      # the locales whose names give Wine its ANSI code pages
   "$@"
 )
 
@@ -38,11 +39,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-# Wine gives a process code page 932 from LC_ALL=ja_JP.UTF-8 even without the glibc locale,
-# but converts Unix-side text (command lines, file names) with it: generate it once.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-  echo "install-deps: generating the ja_JP.UTF-8 locale" >&2
-  as_root sed -i 's/^# *\(ja_JP\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^ja_JP\.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
-  as_root locale-gen >/dev/null
-fi
+# Wine takes a process's ANSI code page from the locale's name (ja_JP.UTF-8 gives 932,
+# en_US.UTF-8 1252, hi_IN.UTF-8 UTF-8 itself) even without the glibc locale, but converts
+# Unix-side text (command lines, file names) with the glibc one: generate each once.
+for name in ja_JP en_US hi_IN; do
+  locale -a 2>/dev/null | grep -qi "^$name\.utf-\?8$" && continue
+  echo "install-deps: generating the $name.UTF-8 locale" >&2
+  as_root sed -i "s/^# *\($name\.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+  grep -q "^$name\.UTF-8 UTF-8" /etc/locale.gen || echo "$name.UTF-8 UTF-8" | as_root tee -a /etc/locale.gen >/dev/null
+  generate=1
+done
+if [ -n "${generate:-}" ]; then as_root locale-gen >/dev/null; fi

@@ -8,11 +8,13 @@ export WINEDLLOVERRIDES="mscoree,mshtml=" # a new prefix must not offer to downl
 QUELLIN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 QUELLIN_BUILD=${QUELLIN_BUILD:-$QUELLIN_ROOT/build}
 
-# Configures and builds the exe, its 32-bit sibling and the tests.
+# Configures and builds the exe, its 32-bit sibling, the same exe built by clang, and the tests.
+# A warning from either compiler fails the build.
 quellin_build() {
-  cmake -S "$QUELLIN_ROOT" -B "$QUELLIN_BUILD" \
+  cmake -S "$QUELLIN_ROOT" -B "$QUELLIN_BUILD" -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
     -DCMAKE_TOOLCHAIN_FILE="$QUELLIN_ROOT/cmake/mingw-w64-x86_64.cmake" \
-    -DQUELLIN_X86_TOOLCHAIN="$QUELLIN_ROOT/cmake/mingw-w64-i686.cmake" >/dev/null
+    -DQUELLIN_X86_TOOLCHAIN="$QUELLIN_ROOT/cmake/mingw-w64-i686.cmake" \
+    -DQUELLIN_CLANG_TOOLCHAIN="$QUELLIN_ROOT/cmake/clang-mingw-w64-x86_64.cmake" >/dev/null
   cmake --build "$QUELLIN_BUILD" -j "$(nproc)"
 }
 

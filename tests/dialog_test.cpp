@@ -13,50 +13,68 @@ namespace {
 using User = const test::Exe&;
 void Nothing(User) {}
 
+struct Row {
+    UINT codePage;  // 0: every one
+    const char* label;
+    std::map<std::string, std::wstring> before;
+    void (*steps)(User);  // what the user does
+    std::wstring shown;   // after the steps
+    std::wstring stored;  // once it ends
+    int end = kOKCommandId;  // the button that ends it; 0: the close box
+};
+
+void Play(const Row& row) {
+    if (row.codePage && row.codePage != GetACP()) return;
+    SCOPED_TRACE(row.label);
+    test::ResetWinlogon(row.before);
+    test::Exe exe;
+    row.steps(exe);
+    EXPECT_TRUE(test::WaitFor([&] { return test::Shown(exe.window) == row.shown; })) << "shows " << ::testing::PrintToString(test::Shown(exe.window));
+    if (row.end) exe.Click(row.end);
+    else PostMessageW(exe.window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(exe.Ended());
+    EXPECT_EQ(test::Winlogon(), row.stored);
+}
+
 }  // namespace
 
 TEST(Dialog, FromStartToEnd) {
-    const std::wstring p300(300, L'p');
-    struct Row {
-        const char* label;
-        std::map<std::string, std::wstring> before;
-        void (*steps)(User);  // what the user does
-        std::wstring shown;   // after the steps
-        std::wstring stored;  // once it ends
-        int end = kOKCommandId;  // the button that ends it; 0: the close box
-    } const rows[] = {
-        {"both on at load: OFF and the box", {{"AutoAdminLogon", L"1"}, {"DontDisplayLastUserName", L"1"}}, Nothing, L"001|||", L"0||||1|1"},
-        {"ON unchecks the last-user box", {{"DontDisplayLastUserName", L"1"}}, [](User e) { e.Click(kOnOptionId); }, L"100|||", L"1||||1|0"},
-        {"ON by arrow key does too", {{"DontDisplayLastUserName", L"1"}}, [](User e) { e.Key(VK_LEFT); }, L"100|||", L"1||||1|0"},
-        {"the last-user box selects OFF", {{"AutoAdminLogon", L"1"}}, [](User e) { e.Click(kDontDisplayLastUserNameCheckId); }, L"001|||", L"0||||1|1"},
-        {"unchecking the box changes nothing else", {{"DontDisplayLastUserName", L"1"}},
+    const Row rows[] = {
+        {0, "both on at load: OFF and the box", {{"AutoAdminLogon", L"1"}, {"DontDisplayLastUserName", L"1"}}, Nothing, L"001|||", L"0||||1|1"},
+        {0, "ON unchecks the last-user box", {{"DontDisplayLastUserName", L"1"}}, [](User e) { e.Click(kOnOptionId); }, L"100|||", L"1||||1|0"},
+        {0, "ON by Left does too", {{"DontDisplayLastUserName", L"1"}}, [](User e) { e.Key(VK_LEFT); }, L"100|||", L"1||||1|0"},
+        {0, "... and by Down", {{"DontDisplayLastUserName", L"1"}}, [](User e) { e.Key(VK_DOWN); }, L"100|||", L"1||||1|0"},
+        {0, "the last-user box selects OFF", {{"AutoAdminLogon", L"1"}}, [](User e) { e.Click(kDontDisplayLastUserNameCheckId); }, L"001|||", L"0||||1|1"},
+        {0, "unchecking the box changes nothing else", {{"DontDisplayLastUserName", L"1"}},
          [](User e) { e.Click(kDontDisplayLastUserNameCheckId); }, L"000|||", L"0||||1|0"},
-        {"the shutdown box changes nothing else", {{"AutoAdminLogon", L"1"}}, [](User e) { e.Click(kShutdownWithoutLogonCheckId); }, L"110|||", L"1||||0|0"},
-        {"OFF changes nothing else", {{"AutoAdminLogon", L"1"}, {"ShutdownWithoutLogon", L"0"}}, [](User e) { e.Click(kOffOptionId); }, L"010|||", L"0||||0|0"},
-        {"typed texts stored trimmed", {{"DefaultDomainName", L"CORP"}},
-         [](User e) { e.Type(kUserTextId, L" 山田 太郎 "); e.Type(kPasswordTextId, L" p w "); },
-         L"000| 山田 太郎 | p w |CORP", L"0|山田 太郎|p w|CORP|1|0"},
-        {"values that cannot be shown are kept", {{"DefaultUserName", L"José"}, {"DefaultPassword", p300}}, Nothing,
-         L"000|José|" + p300 + L"|", L"0|José|" + p300 + L"||1|0"},
-        {"... unless typed over", {{"DefaultUserName", L"José"}, {"DefaultPassword", p300}},
-         [](User e) { e.Type(kPasswordTextId, L"new"); }, L"000|José|new|", L"0|José|new||1|0"},
-        {"CANCEL stores nothing", {{"AutoAdminLogon", L"yes"}, {"DefaultUserName", L" bob "}},
+        {0, "the shutdown box changes nothing else", {{"AutoAdminLogon", L"1"}}, [](User e) { e.Click(kShutdownWithoutLogonCheckId); }, L"110|||", L"1||||0|0"},
+        {0, "OFF changes nothing else", {{"AutoAdminLogon", L"1"}, {"ShutdownWithoutLogon", L"0"}}, [](User e) { e.Click(kOffOptionId); }, L"010|||", L"0||||0|0"},
+        {0, "CANCEL stores nothing", {{"AutoAdminLogon", L"yes"}, {"DefaultUserName", L" bob "}},
          [](User e) { e.Type(kUserTextId, L"alice"); e.Click(kOnOptionId); e.Click(kShutdownWithoutLogonCheckId); },
          L"110|alice||", L"yes| bob |-|-|-|-", kCancelCommandId},
-        {"nor does the close box", {{"DontDisplayLastUserName", L"0.6"}}, [](User e) { e.Type(kUserTextId, L"alice"); e.Click(kOnOptionId); },
+        {0, "nor does the close box", {{"DontDisplayLastUserName", L"0.6"}}, [](User e) { e.Type(kUserTextId, L"alice"); e.Click(kOnOptionId); },
          L"100|alice||", L"-|-|-|-|-|0.6", 0},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        test::ResetWinlogon(row.before);
-        test::Exe exe;
-        row.steps(exe);
-        EXPECT_TRUE(test::WaitFor([&] { return test::Shown(exe.window) == row.shown; })) << "shows " << ::testing::PrintToString(test::Shown(exe.window));
-        if (row.end) exe.Click(row.end);
-        else PostMessageW(exe.window, WM_SYSCOMMAND, SC_CLOSE, 0);
-        ASSERT_TRUE(exe.Ended());
-        EXPECT_EQ(test::Winlogon(), row.stored);
-    }
+    for (const Row& row : rows) Play(row);
+}
+
+// What is typed, and what was stored, in each ANSI code page.
+TEST(Dialog, Texts) {
+    const std::wstring p300(300, L'p'), kana86(86, L'あ');
+    const Row rows[] = {
+        {0, "typed texts stored trimmed", {{"DefaultDomainName", L"CORP"}},
+         [](User e) { e.Type(kUserTextId, L" bob  smith "); e.Type(kPasswordTextId, L" p w "); },
+         L"000| bob  smith | p w |CORP", L"0|bob  smith|p w|CORP|1|0"},
+        {932, "Japanese typed", {}, [](User e) { e.Type(kUserTextId, L" 山田 太郎 "); }, L"000| 山田 太郎 ||", L"0|山田 太郎|||1|0"},
+        {1252, "Western typed", {}, [](User e) { e.Type(kUserTextId, L" José Müller "); }, L"000| José Müller ||", L"0|José Müller|||1|0"},
+        {65001, "beyond the BMP typed", {}, [](User e) { e.Type(kUserTextId, L"山田\U0001F600"); }, L"000|山田\U0001F600||", L"0|山田\U0001F600|||1|0"},
+        {0, "values that cannot be shown are kept", {{"DefaultPassword", p300}}, Nothing, L"000||" + p300 + L"|", L"0||" + p300 + L"||1|0"},
+        {932, "... in the code page's letters", {{"DefaultUserName", L"José"}}, Nothing, L"000|José||", L"0|José|||1|0"},
+        {1252, "... in the code page's letters", {{"DefaultUserName", L"山田"}}, Nothing, L"000|山田||", L"0|山田|||1|0"},
+        {65001, "... in the code page's bytes", {{"DefaultUserName", kana86}}, Nothing, L"000|" + kana86 + L"||", L"0|" + kana86 + L"|||1|0"},
+        {0, "... unless typed over", {{"DefaultPassword", p300}}, [](User e) { e.Type(kPasswordTextId, L"new"); }, L"000||new|", L"0||new||1|0"},
+    };
+    for (const Row& row : rows) Play(row);
 }
 
 // OK that cannot store everything says why and keeps the dialog open. A text that cannot be
@@ -72,14 +90,19 @@ TEST(Dialog, OkThatCannotStoreSaysWhy) {
         RegCloseKey(key);
         LocalFree(descriptor);
     };
-    const std::tuple<int, std::wstring, bool, const wchar_t*> rows[] = {
-        {kUserTextId, std::wstring(257, L'u'), false, L"「ユーザー名」が長すぎる"},
-        {kDomainTextId, L"Caf\u00e9", false, L"「ドメイン名」に、このコンピューターの文字コードで保存できない文字"},
-        {kUserTextId, L"alice", true, L"・自動ログオン（AutoAdminLogon）\n・ユーザー名（DefaultUserName）\n・パスワード（DefaultPassword）\n"
-                                      L"・ドメイン名（DefaultDomainName）\n・シャットダウンボタン（ShutdownWithoutLogon）\n"
-                                      L"・前回のユーザー名の表示（DontDisplayLastUserName）"},
+    const wchar_t* const tooLong = L"「ユーザー名」が長すぎるため保存できません。\nこのコンピューターの文字コードで 256 バイト以内（半角英数字なら 256 文字）になるように入力してください。";
+    const wchar_t* const notHere = L"「ドメイン名」に、このコンピューターの文字コードで保存できない文字が含まれています。";
+    const std::tuple<UINT, int, std::wstring, bool, const wchar_t*> rows[] = {
+        {0, kUserTextId, std::wstring(257, L'u'), false, tooLong},
+        {65001, kUserTextId, std::wstring(86, L'あ'), false, tooLong},
+        {932, kDomainTextId, L"Caf\u00e9", false, notHere},
+        {1252, kDomainTextId, L"山田", false, notHere},
+        {0, kUserTextId, L"alice", true, L"・自動ログオン（AutoAdminLogon）\n・ユーザー名（DefaultUserName）\n・パスワード（DefaultPassword）\n"
+                                         L"・ドメイン名（DefaultDomainName）\n・シャットダウンボタン（ShutdownWithoutLogon）\n"
+                                         L"・前回のユーザー名の表示（DontDisplayLastUserName）"},
     };
-    for (const auto& [box, typed, readOnly, message] : rows) {
+    for (const auto& [codePage, box, typed, readOnly, message] : rows) {
+        if (codePage && codePage != GetACP()) continue;
         SCOPED_TRACE(testing::PrintToString(std::wstring(message)));
         test::ResetWinlogon({{"AutoAdminLogon", L"1"}});
         test::Exe exe;
@@ -148,11 +171,36 @@ TEST(Dialog, GeometryFocusOrderAndKeysAtTwoDpis) {
 TEST(View32, TheThirtyTwoBitExeEditsTheSixtyFourBitKey) {
     test::ResetWinlogon({{"DefaultUserName", L"sixty-four"}});
     test::ResetWinlogon({{"DefaultUserName", L"thirty-two"}, {"DefaultDomainName", L"WOW"}}, KEY_WOW64_32KEY);
-    test::Exe exe(L"quellin-32bit.exe");
+    test::Exe exe(test::BesideTests(L"quellin-32bit.exe"));
     EXPECT_EQ(test::Shown(exe.window), L"000|sixty-four||");
     exe.Type(kDomainTextId, L"CORP");
     exe.Click(kOKCommandId);
     ASSERT_TRUE(exe.Ended());
     EXPECT_EQ(test::Winlogon(), L"0|sixty-four||CORP|1|0");
     EXPECT_EQ(test::Winlogon(KEY_WOW64_32KEY), L"-|thirty-two|-|WOW|-|-");
+}
+
+// Started from a folder where a uxtheme.dll has been planted, as anyone can in a downloads
+// folder, each exe takes its libraries from System32 only: it works, and the stand-in, which
+// leaves a marker when loaded, never is.
+TEST(Dialog, NoLibraryComesFromBesideTheExe) {
+    const std::wstring folder = test::BesideTests(L"planted\\"), marker = folder + L"planted.marker";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    // Wine then looks beside this exe first, as Windows does for a library it does not know.
+    const wchar_t* const order = L"native,builtin";
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\planted.exe\\DllOverrides", L"uxtheme", REG_SZ, order, 30);
+    for (const std::wstring& exe : test::Exes()) {
+        SCOPED_TRACE(testing::PrintToString(exe));
+        const wchar_t* planted = exe.find(L"32bit") == std::wstring::npos ? L"planted-uxtheme.dll" : L"planted-uxtheme-32bit.dll";
+        ASSERT_TRUE(CopyFileW(exe.c_str(), (folder + L"planted.exe").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW(test::BesideTests(planted).c_str(), (folder + L"uxtheme.dll").c_str(), FALSE));
+        DeleteFileW(marker.c_str());
+        test::ResetWinlogon();
+        test::Exe user(folder + L"planted.exe");
+        user.Type(kUserTextId, L"alice");
+        user.Click(kOKCommandId);
+        ASSERT_TRUE(user.Ended());
+        EXPECT_EQ(test::Winlogon(), L"0|alice|||1|0");
+        EXPECT_EQ(GetFileAttributesW(marker.c_str()), INVALID_FILE_ATTRIBUTES) << "the planted library was loaded";
+    }
 }

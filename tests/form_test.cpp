@@ -5,6 +5,8 @@
 #include "dialog/MainForm.h"
 #include "support.h"
 
+#include <dbghelp.h>
+
 using namespace Layout;
 
 namespace {
@@ -74,32 +76,45 @@ TEST(Form, FollowsDpiChanges) {
     }
 }
 
-TEST(Form, ExeCarriesItsIconAndVersion) {
-    const std::wstring exe = test::BesideTests(L"quellin.exe");
-    const HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
-    ASSERT_TRUE(found) << "no application icon";
-    // The group header (reserved, type, count), then per image: width, height, colours, ...
-    const auto* group = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
-    EXPECT_EQ(std::vector<int>(group + 4, group + 9), (std::vector<int>{1, 0, 32, 32, 16})) << "one image, 32 x 32, 16 colours";
-    FreeLibrary(module);
+// Each exe as Explorer and the loader see it: its icon, its version, and a load configuration
+// that has Windows take its imports from System32 only.
+TEST(Exe, CarriesItsIconVersionAndLoadConfiguration) {
+    for (const std::wstring& exe : test::Exes()) {
+        SCOPED_TRACE(testing::PrintToString(exe));
+        const HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
+        ASSERT_TRUE(found) << "no application icon";
+        // The group header (reserved, type, count), then per image: width, height, colours, ...
+        const auto* group = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+        EXPECT_EQ(std::vector<int>(group + 4, group + 9), (std::vector<int>{1, 0, 32, 32, 16})) << "one image, 32 x 32, 16 colours";
 
-    std::vector<BYTE> info(GetFileVersionInfoSizeW(exe.c_str(), nullptr));
-    ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, info.size(), info.data())) << "no version information";
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT size = 0;
-    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
-    const std::vector<DWORD> versions{fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS, fixed->dwProductVersionLS};
-    EXPECT_EQ(versions, (std::vector<DWORD>{0x10000, 0x10000, 0x10000, 0x10000})) << "1.0.1.0 both";
-    auto text = [&](const wchar_t* language, const wchar_t* name) {
-        wchar_t* value = nullptr;
-        const std::wstring path = std::wstring(L"\\StringFileInfo\\") + language + L"\\" + name;
-        return VerQueryValueW(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &size) ? std::wstring(value) : L"<none>";
-    };
-    const std::pair<const wchar_t*, std::wstring> blocks[] = {{L"041104b0", L"Quellin 自動ログオンの設定"}, {L"000004b0", L"Quellin automatic logon settings"}};
-    for (const auto& [language, description] : blocks) {
-        std::wstring all;
-        for (const wchar_t* name : {L"ProductName", L"FileVersion", L"ProductVersion", L"OriginalFilename", L"FileDescription"}) all += text(language, name) + L"|";
-        EXPECT_EQ(all, L"Quellin|1.0.1|1.0.1|quellin.exe|" + description + L"|");
+        auto* image = reinterpret_cast<void*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR{3});
+        ULONG size = 0;
+        const auto* config = static_cast<const BYTE*>(ImageDirectoryEntryToData(image, TRUE, IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG, &size));
+        const ULONG flagsAt = ImageNtHeader(image)->FileHeader.Machine == IMAGE_FILE_MACHINE_I386 ? 0x36 : 0x4E;  // DependentLoadFlags
+        ASSERT_TRUE(config) << "no load configuration";
+        EXPECT_TRUE(size >= flagsAt + 2 && *reinterpret_cast<const DWORD*>(config) >= flagsAt + 2) << "too short to hold the flags";
+        EXPECT_EQ(*reinterpret_cast<const WORD*>(config + flagsAt), LOAD_LIBRARY_SEARCH_SYSTEM32);
+        FreeLibrary(module);
+
+        std::vector<BYTE> info(GetFileVersionInfoSizeW(exe.c_str(), nullptr));
+        ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, info.size(), info.data())) << "no version information";
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+        const std::vector<DWORD> versions{fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS, fixed->dwProductVersionLS};
+        EXPECT_EQ(versions, (std::vector<DWORD>{0x10000, 0x10000, 0x10000, 0x10000})) << "1.0.1.0 both";
+        auto text = [&](const wchar_t* language, const wchar_t* name) {
+            wchar_t* value = nullptr;
+            const std::wstring path = std::wstring(L"\\StringFileInfo\\") + language + L"\\" + name;
+            return VerQueryValueW(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &length) ? std::wstring(value) : L"<none>";
+        };
+        const std::wstring file = exe.substr(exe.find_last_of(L'\\') + 1);
+        const std::pair<const wchar_t*, std::wstring> blocks[] = {{L"041104b0", L"Quellin 自動ログオンの設定"}, {L"000004b0", L"Quellin automatic logon settings"}};
+        for (const auto& [language, description] : blocks) {
+            std::wstring all;
+            for (const wchar_t* name : {L"ProductName", L"FileVersion", L"ProductVersion", L"OriginalFilename", L"FileDescription"}) all += text(language, name) + L"|";
+            EXPECT_EQ(all, L"Quellin|1.0.1|1.0.1|" + file + L"|" + description + L"|");
+        }
     }
 }

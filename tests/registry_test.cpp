@@ -40,7 +40,6 @@ const RegistryCalls kRecording{
 class Registry : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(GetACP(), 932u) << "the tests expect Shift-JIS as the ANSI code page";
         test::DeleteKey(kScratch);
         seen = {};
     }
@@ -52,15 +51,18 @@ protected:
 };
 
 std::string Twice(const std::string& s, int times) { return times ? Twice(s + s, times - 1) : s; }
-const std::string x256(256, 'x'), a128 = Twice("\x82\xa0", 7);  // 128 times あ
+const std::string x256(256, 'x'), a128 = Twice("\x82\xa0", 7);  // 128 times あ in Shift-JIS
 const std::wstring wx256(256, L'x'), wa128(128, L'あ');
+const std::string e256(256, '\xe9'), a85 = Twice("\xe3\x81\x82", 7).substr(0, 255);  // é in 1252; 85 あ in UTF-8
+const std::wstring we256(256, L'é'), wa85(85, L'あ');
 
 }  // namespace
 
 // A text goes in through SetRegistryString, or data of any type through the plain API; then
-// GetRegistryString reads it back.
+// GetRegistryString reads it back. Rows for one ANSI code page name it; the others hold in all.
 TEST_F(Registry, WhatIsStoredAndReadBack) {
     struct Row {
+        UINT codePage;  // 0: every one
         const char* label;
         std::optional<std::wstring> text;  // stored by SetRegistryString, else `data` as `type`
         std::optional<std::string> set;    // what the store handed on; nothing: refused
@@ -68,25 +70,36 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
         std::string data;
         std::wstring read;
     } const rows[] = {
-        {"empty", L"", "", 0, "", L""},
-        {"ten ASCII characters, no terminator", L"abcdefghij", "abcdefghij", 0, "", L"abcdefghij"},
-        {"outer spaces stored, read trimmed", L"  a  b ", "  a  b ", 0, "", L"a  b"},
-        {"only ASCII spaces trimmed", L"\u3000a\u3000", "\x81\x40" "a\x81\x40", 0, "", L"\u3000a\u3000"},
-        {"256 bytes", wx256, x256, 0, "", wx256},
-        {"256 bytes of two-byte characters", wa128, a128, 0, "", wa128},
-        {"up to U+0000", std::wstring(L"ab\0cd", 5), "ab", 0, "", L"ab"},
-        {"257 bytes refused", wx256 + L"x", std::nullopt, 0, "", L""},
-        {"a two-byte character across the limit refused", wx256.substr(1) + L"あ", std::nullopt, 0, "", L""},
-        {"a letter outside the code page refused", L"José", std::nullopt, 0, "", L""},
-        {"an emoji refused", L"pw\U0001F600", std::nullopt, 0, "", L""},
-        {"a look-alike of a code page character refused", L"A\u301CB", std::nullopt, 0, "", L""},
-        {"missing", std::nullopt, std::nullopt, REG_NONE, "", L""},
-        {"256 bytes, unterminated", std::nullopt, std::nullopt, REG_BINARY, x256, wx256},
-        {"257 bytes read as empty", std::nullopt, std::nullopt, REG_SZ, x256 + "x" + '\0', L""},
-        {"a two-byte character from the 256th byte", std::nullopt, std::nullopt, REG_SZ, x256.substr(1) + "\x82\xa0" + '\0', L""},
-        {"REG_DWORD 0", std::nullopt, std::nullopt, REG_DWORD, std::string(4, '\0'), L"0"},
-        {"REG_DWORD 4294967295", std::nullopt, std::nullopt, REG_DWORD, "\xff\xff\xff\xff", L"4294967295"},
-        {"REG_QWORD 2", std::nullopt, std::nullopt, REG_QWORD, std::string("\2\0\0\0\0\0\0\0", 8), L"2"},
+        {0, "empty", L"", "", 0, "", L""},
+        {0, "ten ASCII characters, no terminator", L"abcdefghij", "abcdefghij", 0, "", L"abcdefghij"},
+        {0, "outer spaces stored, read trimmed", L"  a  b ", "  a  b ", 0, "", L"a  b"},
+        {0, "tabs are no spaces", L"\ta\t", "\ta\t", 0, "", L"\ta\t"},
+        {0, "256 bytes", wx256, x256, 0, "", wx256},
+        {0, "up to U+0000", std::wstring(L"ab\0cd", 5), "ab", 0, "", L"ab"},
+        {0, "257 bytes refused", wx256 + L"x", std::nullopt, 0, "", L""},
+        {0, "missing", std::nullopt, std::nullopt, REG_NONE, "", L""},
+        {0, "256 bytes, unterminated", std::nullopt, std::nullopt, REG_BINARY, x256, wx256},
+        {0, "257 bytes read as empty", std::nullopt, std::nullopt, REG_SZ, x256 + "x" + '\0', L""},
+        {0, "REG_DWORD 0", std::nullopt, std::nullopt, REG_DWORD, std::string(4, '\0'), L"0"},
+        {0, "REG_DWORD 4294967295", std::nullopt, std::nullopt, REG_DWORD, "\xff\xff\xff\xff", L"4294967295"},
+        {0, "REG_QWORD 4294967297", std::nullopt, std::nullopt, REG_QWORD, std::string("\1\0\0\0\1\0\0\0", 8), L"4294967297"},
+        {932, "only ASCII spaces trimmed", L"\u3000a\u3000", "\x81\x40" "a\x81\x40", 0, "", L"\u3000a\u3000"},
+        {932, "256 bytes of two-byte characters", wa128, a128, 0, "", wa128},
+        {932, "a two-byte character across the limit refused", wx256.substr(1) + L"あ", std::nullopt, 0, "", L""},
+        {932, "a letter outside the code page refused", L"José", std::nullopt, 0, "", L""},
+        {932, "an emoji refused", L"pw\U0001F600", std::nullopt, 0, "", L""},
+        {932, "a look-alike of a code page character refused", L"A\u301CB", std::nullopt, 0, "", L""},
+        {932, "a two-byte character from the 256th byte", std::nullopt, std::nullopt, REG_SZ, x256.substr(1) + "\x82\xa0" + '\0', L""},
+        {1252, "Western letters in their own bytes", L"José Müller", "Jos\xe9 M\xfcller", 0, "", L"José Müller"},
+        {1252, "256 of them", we256, e256, 0, "", we256},
+        {1252, "Japanese refused", L"山田", std::nullopt, 0, "", L""},
+        {1252, "a look-alike of a code page letter refused", L"\u0141ukasz", std::nullopt, 0, "", L""},
+        {65001, "Japanese in UTF-8", L"山田 太郎", "\xe5\xb1\xb1\xe7\x94\xb0 \xe5\xa4\xaa\xe9\x83\x8e", 0, "", L"山田 太郎"},
+        {65001, "beyond the BMP", L"pw\U0001F600", "pw\xf0\x9f\x98\x80", 0, "", L"pw\U0001F600"},
+        {65001, "85 kana are 255 bytes", wa85, a85, 0, "", wa85},
+        {65001, "86 kana are 258 bytes, refused", wa85 + L"あ", std::nullopt, 0, "", L""},
+        {65001, "a lone surrogate refused", L"a\xD800" L"b", std::nullopt, 0, "", L""},
+        {65001, "only ASCII spaces trimmed", L"\u3000a\u3000", "\xe3\x80\x80" "a\xe3\x80\x80", 0, "", L"\u3000a\u3000"},
     };
     // The byte buffer lies on the stack, and may hold a password: once a call returns, none of
     // the text may be left in it.
@@ -95,6 +108,7 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
         return !text.empty() && std::search(seen.buffer, end, text.begin(), text.end()) != end;
     };
     for (const Row& row : rows) {
+        if (row.codePage && row.codePage != GetACP()) continue;
         SCOPED_TRACE(row.label);
         test::DeleteKey(kScratch);
         seen.set.reset();
@@ -108,4 +122,13 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
         EXPECT_EQ(GetRegistryString(kRoot, kScratch, "v"), row.read);
         EXPECT_FALSE(row.set && leftInBuffer(*row.set)) << "after reading";
     }
+}
+
+// A secret shrunk in place leaves its old characters in the string's allocation: a wipe must
+// clear all of it.
+TEST_F(Registry, WipeClearsTheWholeAllocation) {
+    std::wstring password(100, L'p');
+    password.resize(2);
+    Wipe(password);
+    EXPECT_EQ(std::count(password.data(), password.data() + 100, L'p'), 0);
 }

@@ -20,30 +20,45 @@ std::wstring Show(const Settings& s) {
 
 }  // namespace
 
+// Rows for one ANSI code page name it; the others hold in all.
 TEST(Settings, Read) {
-    const std::pair<std::map<std::string, std::wstring>, std::wstring> rows[] = {
-        {{}, L"OFF||||-|-"},
-        {{{"AutoAdminLogon", L" 1 "}}, L"ON||||-|-"},
-        {{{"AutoAdminLogon", L"01"}}, L"OFF||||-|-"},
-        {{{"AutoAdminLogon", L"yes"}}, L"OFF||||-|-"},
-        {{{"DefaultUserName", L" 山田 太郎 "}, {"DefaultPassword", L" p w "}, {"DefaultDomainName", L"CORP "}}, L"OFF|山田 太郎|p w|CORP|-|-"},
-        {{{"DefaultUserName", L"José"}, {"DefaultPassword", std::wstring(257, L'p')}}, L"OFF|!José|!" + std::wstring(257, L'p') + L"||-|-"},
+    struct Row {
+        UINT codePage;  // 0: every one
+        std::map<std::string, std::wstring> stored;
+        std::wstring shown;
+        DWORD type = REG_SZ;
+    };
+    const std::wstring p257(257, L'p'), kana86(86, L'あ');
+    std::vector<Row> rows = {
+        {0, {}, L"OFF||||-|-"},
+        {0, {{"AutoAdminLogon", L" 1 "}}, L"ON||||-|-"},
+        {0, {{"AutoAdminLogon", L"01"}}, L"OFF||||-|-"},
+        {0, {{"AutoAdminLogon", L"yes"}}, L"OFF||||-|-"},
+        {0, {{"DefaultUserName", L" bob smith "}, {"DefaultPassword", L" p w "}, {"DefaultDomainName", L"CORP "}}, L"OFF|bob smith|p w|CORP|-|-"},
+        {0, {{"DefaultPassword", p257}}, L"OFF||!" + p257 + L"||-|-"},
+        {932, {{"DefaultUserName", L" 山田 太郎 "}, {"DefaultDomainName", L"José"}}, L"OFF|山田 太郎||!José|-|-"},
+        {932, {{"DefaultUserName", L"José"}}, L"OFF|!José|||-|-", REG_EXPAND_SZ},
+        {1252, {{"DefaultUserName", L"José Müller"}, {"DefaultDomainName", L"山田"}}, L"OFF|José Müller||!山田|-|-"},
+        {1252, {{"DefaultUserName", L"山田"}}, L"OFF|!山田|||-|-", REG_EXPAND_SZ},
+        {65001, {{"DefaultUserName", L"山田 太郎"}, {"DefaultPassword", L"pw\U0001F600"}, {"DefaultDomainName", kana86}},
+         L"OFF|山田 太郎|pw\U0001F600|!" + kana86 + L"|-|-"},
+        {65001, {{"DefaultUserName", kana86}}, L"OFF|!" + kana86 + L"|||-|-", REG_EXPAND_SZ},
     };
     // The same text in both flags: the shutdown box shows the opposite of its value.
     const std::pair<const wchar_t*, const wchar_t*> numbers[] = {
         {L"1", L"UC"}, {L" 01 ", L"UC"}, {L"+1", L"UC"}, {L"1.", L"UC"}, {L"0.6", L"UC"}, {L".6", L"UC"}, {L"1.4999", L"UC"},
-        {L"0", L"CU"}, {L"2", L"CU"}, {L"-1", L"CU"}, {L"0.5", L"CU"}, {L"1.5", L"CU"}, {L"0.50", L"CU"}, {L"-0.6", L"CU"},
-        {L"99999", L"CU"}, {L"100000000000000000001", L"CU"}, {L"0.5000000000000000001", L"UC"},
+        {L"0.51", L"UC"}, {L"0", L"CU"}, {L"2", L"CU"}, {L"-1", L"CU"}, {L"0.5", L"CU"}, {L"1.5", L"CU"}, {L"0.50", L"CU"},
+        {L"-0.6", L"CU"}, {L"99999", L"CU"}, {L"100000000000000000001", L"CU"}, {L"0.5000000000000000001", L"UC"},
         {L"", L"--"}, {L"abc", L"--"}, {L"1e0", L"--"}, {L"1,000", L"--"}, {L"0x1", L"--"}, {L".", L"--"}, {L"-", L"--"},
         {L"1.2.3", L"--"}, {L"1 1", L"--"},
     };
-    std::vector<std::pair<std::map<std::string, std::wstring>, std::wstring>> all(std::begin(rows), std::end(rows));
     for (const auto& [text, boxes] : numbers) {
-        all.push_back({{{"ShutdownWithoutLogon", text}, {"DontDisplayLastUserName", text}}, L"OFF||||" + std::wstring{boxes[0], L'|', boxes[1]}});
+        rows.push_back({0, {{"ShutdownWithoutLogon", text}, {"DontDisplayLastUserName", text}}, L"OFF||||" + std::wstring{boxes[0], L'|', boxes[1]}});
     }
-    for (const auto& [stored, shown] : all) {
-        test::ResetWinlogon(stored);
-        EXPECT_EQ(Show(ReadSettings()), shown) << testing::PrintToString(stored);
+    for (const Row& row : rows) {
+        if (row.codePage && row.codePage != GetACP()) continue;
+        test::ResetWinlogon(row.stored, KEY_WOW64_64KEY, row.type);
+        EXPECT_EQ(Show(ReadSettings()), row.shown) << testing::PrintToString(row.stored);
     }
 }
 
@@ -61,28 +76,36 @@ TEST(Settings, Store) {
         SharedModule::SystemRegistryCalls().closeKey, SharedModule::SystemRegistryCalls().queryValueW};
     SharedModule::ScopedRegistryCalls seam(calls);
     struct Row {
+        UINT codePage;  // 0: every one
         const char* label;
         void (*change)(Settings&);  // from all unchecked, OFF, texts "u", "p", "d"
         std::optional<int> refused;
         const wchar_t* stored;      // the six values after, with "old" for the ones left alone
         const char* failing = "";
     } const rows[] = {
-        {"as it is", [](Settings&) {}, {}, L"0|u|p|d|1|0"},
-        {"ON", [](Settings& s) { s.autoLogon = true; }, {}, L"1|u|p|d|1|0"},
-        {"the shutdown box checked stores 0", [](Settings& s) { s.shutdownBox = Check::Checked; }, {}, L"0|u|p|d|0|0"},
-        {"the last-user box checked stores 1", [](Settings& s) { s.dontDisplayLastUserName = Check::Checked; }, {}, L"0|u|p|d|1|1"},
-        {"left as they are counts as unchecked",
+        {0, "as it is", [](Settings&) {}, {}, L"0|u|p|d|1|0"},
+        {0, "ON", [](Settings& s) { s.autoLogon = true; }, {}, L"1|u|p|d|1|0"},
+        {0, "the shutdown box checked stores 0", [](Settings& s) { s.shutdownBox = Check::Checked; }, {}, L"0|u|p|d|0|0"},
+        {0, "the last-user box checked stores 1", [](Settings& s) { s.dontDisplayLastUserName = Check::Checked; }, {}, L"0|u|p|d|1|1"},
+        {0, "left as they are counts as unchecked",
          [](Settings& s) { s.shutdownBox = s.dontDisplayLastUserName = Check::Leave; }, {}, L"0|u|p|d|1|0"},
-        {"texts trimmed, password included",
-         [](Settings& s) { s.texts[0].text = L"  山田 太郎 ", s.texts[1].text = L" p w ", s.texts[2].text = L""; }, {}, L"0|山田 太郎|p w||1|0"},
-        {"a text not shown as stored is left alone",
+        {0, "texts trimmed of spaces only, password included",
+         [](Settings& s) { s.texts[0].text = L"  \tbob smith ", s.texts[1].text = L" p w ", s.texts[2].text = L""; }, {}, L"0|\tbob smith|p w||1|0"},
+        {0, "a text not shown as stored is left alone",
          [](Settings& s) { s.texts[1] = {std::wstring(300, L'p'), false, false}; }, {}, L"0|u|old|d|1|0"},
-        {"... unless edited", [](Settings& s) { s.texts[1] = {L"new", false, true}; }, {}, L"0|u|new|d|1|0"},
-        {"too long: nothing stored", [](Settings& s) { s.texts[1].text = std::wstring(257, L'p'); }, 1, L"old|old|old|old|old|old"},
-        {"outside the code page: nothing stored", [](Settings& s) { s.texts[2].text = L"Café"; }, 2, L"old|old|old|old|old|old"},
-        {"a failed write", [](Settings&) {}, {}, L"0|u|old|d|1|0", "DefaultPassword"},
+        {0, "... unless edited", [](Settings& s) { s.texts[1] = {L"new", false, true}; }, {}, L"0|u|new|d|1|0"},
+        {0, "too long: nothing stored", [](Settings& s) { s.texts[1].text = std::wstring(257, L'p'); }, 1, L"old|old|old|old|old|old"},
+        {0, "a failed write", [](Settings&) {}, {}, L"0|u|old|d|1|0", "DefaultPassword"},
+        {932, "Japanese", [](Settings& s) { s.texts[0].text = L"山田 太郎"; }, {}, L"0|山田 太郎|p|d|1|0"},
+        {932, "outside the code page: nothing stored", [](Settings& s) { s.texts[2].text = L"Café"; }, 2, L"old|old|old|old|old|old"},
+        {1252, "Western", [](Settings& s) { s.texts[0].text = L"José Müller"; }, {}, L"0|José Müller|p|d|1|0"},
+        {1252, "outside the code page: nothing stored", [](Settings& s) { s.texts[2].text = L"山田"; }, 2, L"old|old|old|old|old|old"},
+        {65001, "beyond the BMP", [](Settings& s) { s.texts[0].text = L"山田\U0001F600"; }, {}, L"0|山田\U0001F600|p|d|1|0"},
+        {65001, "a lone surrogate: nothing stored", [](Settings& s) { s.texts[2].text = L"a\xD800"; }, 2, L"old|old|old|old|old|old"},
+        {65001, "86 kana too long: nothing stored", [](Settings& s) { s.texts[1].text = std::wstring(86, L'あ'); }, 1, L"old|old|old|old|old|old"},
     };
     for (const Row& row : rows) {
+        if (row.codePage && row.codePage != GetACP()) continue;
         SCOPED_TRACE(row.label);
         std::map<std::string, std::wstring> old;
         for (const char* name : test::kNames) old[name] = L"old";

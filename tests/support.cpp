@@ -9,6 +9,18 @@ namespace test {
 // Window coordinates in physical pixels, whatever DPI the dialog under test runs at.
 [[maybe_unused]] static const bool kDpiAware = SetProcessDPIAware();
 
+// A run for one code page is worth nothing in another: the locale must have given the process
+// the ANSI code page that the run is for.
+struct CodePage : testing::Environment {
+    void SetUp() override {
+        wchar_t want[8] = {};
+        if (GetEnvironmentVariableW(L"QUELLIN_CODE_PAGE", want, 8)) {
+            ASSERT_EQ(GetACP(), wcstoul(want, nullptr, 10));
+        }
+    }
+};
+[[maybe_unused]] static testing::Environment* const kCodePage = testing::AddGlobalTestEnvironment(new CodePage);
+
 bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds) {
     const ULONGLONG deadline = GetTickCount64() + milliseconds;
     while (!condition()) {
@@ -47,10 +59,22 @@ std::wstring Shown(HWND dialog) {
     return shown;
 }
 
-std::wstring BesideTests(const wchar_t* file) {
+std::wstring BesideTests(const std::wstring& file) {
     wchar_t path[MAX_PATH];
     const std::wstring self(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
     return self.substr(0, self.find_last_of(L"\\/") + 1) + file;
+}
+
+std::vector<std::wstring> Exes() {
+    wchar_t list[1024] = L"quellin.exe";
+    GetEnvironmentVariableW(L"QUELLIN_EXES", list, 1024);
+    std::vector<std::wstring> exes;
+    std::wstring rest = list;
+    for (size_t comma; (comma = rest.find(L',')) != std::wstring::npos; rest.erase(0, comma + 1)) {
+        exes.push_back(BesideTests(rest.substr(0, comma)));
+    }
+    exes.push_back(BesideTests(rest));
+    return exes;
 }
 
 static HKEY Open(const char* path, REGSAM view, bool create = true) {
@@ -73,12 +97,12 @@ void Put(const char* path, const char* name, DWORD type, const std::string& byte
     RegCloseKey(key);
 }
 
-void ResetWinlogon(const std::map<std::string, std::wstring>& texts, REGSAM view) {
+void ResetWinlogon(const std::map<std::string, std::wstring>& texts, REGSAM view, DWORD type) {
     DeleteKey(kWinlogon, view);
     const HKEY key = Open(kWinlogon, view);
     for (const auto& [name, text] : texts) {
         const auto* data = reinterpret_cast<const BYTE*>(text.c_str());
-        EXPECT_EQ(RegSetValueExW(key, Wide(name.c_str()).c_str(), 0, REG_SZ, data, (text.size() + 1) * 2), 0) << name;
+        EXPECT_EQ(RegSetValueExW(key, Wide(name.c_str()).c_str(), 0, type, data, (text.size() + 1) * 2), 0) << name;
     }
     RegCloseKey(key);
 }
@@ -96,11 +120,10 @@ std::wstring Winlogon(REGSAM view) {
     return all;
 }
 
-Exe::Exe(const wchar_t* file) {
+Exe::Exe(const std::wstring& path) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    const std::wstring exe = BesideTests(file);
-    if (!CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_)) {
+    if (!CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_)) {
         ADD_FAILURE() << "cannot start the exe, error " << GetLastError();
         return;
     }

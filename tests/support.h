@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace test {
 
@@ -32,21 +33,24 @@ std::wstring Shown(HWND dialog);
 // Waits, checking often, until `condition` holds or `milliseconds` pass.
 bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds = 10000);
 
-std::wstring BesideTests(const wchar_t* file);
+std::wstring BesideTests(const std::wstring& file);
+
+// The exes under test, the x86-64 one first: QUELLIN_EXES, commas between, or quellin.exe.
+std::vector<std::wstring> Exes();
 
 // Keys under HKEY_LOCAL_MACHINE, in the 64-bit registry view unless told otherwise.
 void DeleteKey(const char* path, REGSAM view = KEY_WOW64_64KEY);
 void Put(const char* path, const char* name, DWORD type, const std::string& bytes, REGSAM view = KEY_WOW64_64KEY);
 
-// The Winlogon key replaced by one holding `texts` as REG_SZ; its six values as stored, '|'
-// between them, "-" for a missing one.
-void ResetWinlogon(const std::map<std::string, std::wstring>& texts = {}, REGSAM view = KEY_WOW64_64KEY);
+// The Winlogon key replaced by one holding `texts` as values of `type`; its six values as
+// stored, '|' between them, "-" for a missing one.
+void ResetWinlogon(const std::map<std::string, std::wstring>& texts = {}, REGSAM view = KEY_WOW64_64KEY, DWORD type = REG_SZ);
 std::wstring Winlogon(REGSAM view = KEY_WOW64_64KEY);
 
-// A quellin exe (a file beside the tests), started and ready for input; ended with the object.
+// A quellin exe, started and ready for input; ended with the object.
 class Exe {
 public:
-    explicit Exe(const wchar_t* file = L"quellin.exe");
+    explicit Exe(const std::wstring& path = Exes()[0]);
     ~Exe();
     Exe(const Exe&) = delete;
     Exe& operator=(const Exe&) = delete;

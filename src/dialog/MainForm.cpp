@@ -281,11 +281,13 @@ void MainForm::DontDisplayLastUserNameCheck_Click() {
 void MainForm::OKCommand_Click() {
     const Winlogon::StoreResult result = レジストリデータ書き込み処理();
     if (result.refused) {
-        // Nothing was stored: name the field, and take the user to it.
+        // Nothing was stored: name the field, and take the user to it. The limit is in bytes of
+        // the ANSI code page, whose characters take one byte in ASCII, and up to two (932) or
+        // four (UTF-8) in other scripts.
         const int i = *result.refused;
         const std::wstring reason =
             result.why == SharedModule::StoreCheck::TooLong
-                ? L"」が長すぎるため保存できません。\n半角 256 文字（全角 128 文字）以内で入力してください。"
+                ? L"」が長すぎるため保存できません。\nこのコンピューターの文字コードで 256 バイト以内（半角英数字なら 256 文字）になるように入力してください。"
                 : L"」に、このコンピューターの文字コードで保存できない文字が含まれています。\nその文字を除いて入力し直してください。";
         MessageBoxW(hwnd_, (L"「" + std::wstring(Winlogon::kTextValues[i]->field) + reason).c_str(), L"Quellin",
                     MB_OK | MB_ICONWARNING);
