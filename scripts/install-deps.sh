@@ -17,6 +17,7 @@ packages=(
   fonts-ipafont-gothic         # IPA P Gothic: the proportional face of the option buttons
   fonts-ipaexfont-gothic       # IPAex Gothic: the fixed face of everything else
   locales                      # ja_JP.UTF-8, so that Wine and the shell agree on Japanese text
+  fakeroot                     # the release zip records root, not the builder, as each file's owner
   "$@"
 )
 
