@@ -14,6 +14,7 @@ quellin_package() {
   # Every time in the archive is the commit's; without git, a fixed one (2026-01-01).
   stamp=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 1767225600)}
   stage=$(mktemp -d)
+  trap "rm -rf '$stage'" EXIT
   cp "$build/bin/quellin.exe" "$build/bin/quellin-32bit.exe" "$stage/"
   # UTF-8 with a byte-order mark, and CRLF: an older Notepad may take text without the mark
   # for the ANSI code page (Shift_JIS on Japanese Windows) and garble it, while every Notepad
@@ -28,7 +29,6 @@ quellin_package() {
   # time in a zip is local time, hence TZ. fakeroot records root, not the builder, as owner.
   (cd "$stage" && TZ=UTC SOURCE_DATE_EPOCH=$stamp fakeroot cmake -E tar cf "$out/quellin-$version.zip" \
     --format=zip quellin.exe quellin-32bit.exe readme-ja.txt SHA256SUMS)
-  rm -rf "$stage"
   echo "$out/quellin-$version.zip"
 }
 
