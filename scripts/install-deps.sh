@@ -18,6 +18,7 @@ packages=(
   fonts-ipaexfont-gothic       # IPAex Gothic: the fixed face of everything else
   clang lld                    # the second compiler, for the same MinGW-w64 target
   locales                      # the locales whose names give Wine its ANSI code pages
+  fakeroot                     # the release zip records root, not the builder, as each file's owner
   "$@"
 )
 
