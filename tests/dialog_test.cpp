@@ -134,6 +134,9 @@ TEST(Dialog, GeometryFocusOrderAndKeysAtTwoDpis) {
         setDpi(96);
 
         EXPECT_EQ(test::Misplaced(exe.window, dpi), "");
+        wchar_t caption[32] = {};
+        GetWindowTextW(exe.window, caption, 32);
+        EXPECT_STREQ(caption, L"Quellin Ver 1.0.1");
         RECT client{}, outer{};
         GetClientRect(exe.window, &client);
         EXPECT_NEAR(client.right, 260 * dpi / 96.0, dpi == 96 ? 0 : 1);

@@ -88,6 +88,15 @@ TEST(Exe, CarriesItsIconVersionAndLoadConfiguration) {
         const auto* group = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
         EXPECT_EQ(std::vector<int>(group + 4, group + 9), (std::vector<int>{1, 0, 32, 32, 16})) << "one image, 32 x 32, 16 colours";
 
+        // The manifest, where Windows looks for it: elevation, common controls 6, per-monitor DPI.
+        const HRSRC manifest = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+        ASSERT_TRUE(manifest) << "no manifest as resource 1";
+        const std::string xml(static_cast<const char*>(LockResource(LoadResource(module, manifest))), SizeofResource(module, manifest));
+        for (const char* needed : {"level=\"requireAdministrator\" uiAccess=\"false\"", "name=\"Microsoft.Windows.Common-Controls\"",
+                                   ">true</dpiAware>", ">PerMonitorV2, System</dpiAwareness>"}) {
+            EXPECT_NE(xml.find(needed), std::string::npos) << "the manifest lacks " << needed;
+        }
+
         auto* image = reinterpret_cast<void*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR{3});
         ULONG size = 0;
         const auto* config = static_cast<const BYTE*>(ImageDirectoryEntryToData(image, TRUE, IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG, &size));

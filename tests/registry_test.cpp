@@ -80,6 +80,7 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
         {0, "missing", std::nullopt, std::nullopt, REG_NONE, "", L""},
         {0, "256 bytes, unterminated", std::nullopt, std::nullopt, REG_BINARY, x256, wx256},
         {0, "257 bytes read as empty", std::nullopt, std::nullopt, REG_SZ, x256 + "x" + '\0', L""},
+        {0, "... and unterminated", std::nullopt, std::nullopt, REG_BINARY, x256 + "x", L""},
         {0, "REG_DWORD 0", std::nullopt, std::nullopt, REG_DWORD, std::string(4, '\0'), L"0"},
         {0, "REG_DWORD 4294967295", std::nullopt, std::nullopt, REG_DWORD, "\xff\xff\xff\xff", L"4294967295"},
         {0, "REG_QWORD 4294967297", std::nullopt, std::nullopt, REG_QWORD, std::string("\1\0\0\0\1\0\0\0", 8), L"4294967297"},

@@ -65,6 +65,10 @@ Truth WriteRegistryBytes(HKEY root, const std::string& keyPath, const std::strin
     return status == ERROR_SUCCESS ? kTrue : kFalse;
 }
 
+// Text crosses into the registry in the system's ANSI code page, whichever it is: 932 on the
+// Japanese Windows the dialog is written for, 1252 in Western Europe, or UTF-8 itself.
+constexpr UINT kAnsi = CP_ACP;
+
 void TrimInPlace(std::wstring& text) {
     const auto first = text.find_first_not_of(L' ');
     if (first == std::wstring::npos) {
@@ -78,9 +82,9 @@ void TrimInPlace(std::wstring& text) {
 std::wstring DecodeAnsi(const std::string& bytes) {
     if (bytes.empty()) return {};
     const int size = static_cast<int>(bytes.size());
-    const int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+    const int length = MultiByteToWideChar(kAnsi, 0, bytes.data(), size, nullptr, 0);
     std::wstring text(std::max(length, 0), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, text.data(), length);
+    MultiByteToWideChar(kAnsi, 0, bytes.data(), size, text.data(), length);
     return text;
 }
 
@@ -101,14 +105,14 @@ StoreCheck EncodeAnsi(const std::wstring& value, std::string& encoded) {
     BOOL lossy = FALSE;
     BOOL* report = utf8 ? nullptr : &lossy;
     StoreCheck result = StoreCheck::Ok;
-    const int size = WideCharToMultiByte(CP_ACP, flags, text.data(), length, nullptr, 0, nullptr, report);
+    const int size = WideCharToMultiByte(kAnsi, flags, text.data(), length, nullptr, 0, nullptr, report);
     if (size <= 0 || lossy) {
         result = StoreCheck::NotRepresentable;
     } else if (size > kMaxValueBytes) {
         result = StoreCheck::TooLong;
     } else {
         encoded.resize(size);
-        WideCharToMultiByte(CP_ACP, flags, text.data(), length, encoded.data(), size, nullptr, nullptr);
+        WideCharToMultiByte(kAnsi, flags, text.data(), length, encoded.data(), size, nullptr, nullptr);
     }
     Wipe(text);
     return result;
