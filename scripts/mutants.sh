@@ -82,6 +82,7 @@ PERL
 source "$root/scripts/wine-env.sh"
 say "preparing a private Wine prefix"
 quellin_private_prefix
+say "prefix ready after $(since "$started")"
 work=$QUELLIN_SCRATCH/mutants
 tree=$work/tree
 mkdir -p "$tree"
@@ -95,11 +96,13 @@ QUELLIN_ROOT=$tree
 QUELLIN_BUILD=$tree/build
 
 say "building the copy once"
+build_started=$(microseconds)
 if ! quellin_build >"$work/build.log" 2>&1; then
   tail -n 40 "$work/build.log" >&2
   say "the unchanged copy does not build"
   exit 2
 fi
+say "built in $(since "$build_started")"
 # The registry as the tests first find it, restored after every failing run (below).
 wineserver -w
 mkdir "$work/registry"
