@@ -114,7 +114,8 @@ quellin_persistent_server
 # does) or the registry changed: the wineserver is restarted on the registry as it was first.
 run_suite() {
   local log=$work/ctest.log code=0 test status case running
-  ctest --test-dir "$QUELLIN_BUILD" --stop-on-failure --timeout "$timeout" --output-on-failure \
+  # GoogleTest stops too, at the first failing case of a test program.
+  GTEST_FAIL_FAST=1 ctest --test-dir "$QUELLIN_BUILD" --stop-on-failure --timeout "$timeout" --output-on-failure \
     </dev/null >"$log" 2>&1 || code=$?
   [ "$code" -eq 0 ] && return 0
   IFS=$'\x1f' read -r test status case running < <(perl -e "$failure" "$log")

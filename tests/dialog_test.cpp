@@ -20,7 +20,7 @@ struct Row {
     void (*steps)(User);  // what the user does
     std::wstring shown;   // after the steps
     std::wstring stored;  // once it ends
-    int end = kOKCommandId;  // the button that ends it; 0: the close box
+    int end = kOKCommandId;  // the button clicked to end it; 0: the close box; below 0: the key pressed
 };
 
 void Play(const Row& row) {
@@ -30,7 +30,8 @@ void Play(const Row& row) {
     test::Exe exe;
     row.steps(exe);
     EXPECT_TRUE(test::WaitFor([&] { return test::Shown(exe.window) == row.shown; })) << "shows " << ::testing::PrintToString(test::Shown(exe.window));
-    if (row.end) exe.Click(row.end);
+    if (row.end > 0) exe.Click(row.end);
+    else if (row.end < 0) exe.Key(static_cast<WORD>(-row.end));
     else PostMessageW(exe.window, WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(exe.Ended());
     EXPECT_EQ(test::Winlogon(), row.stored);
@@ -52,6 +53,7 @@ TEST(Dialog, FromStartToEnd) {
         {0, "CANCEL stores nothing", {{"AutoAdminLogon", L"yes"}, {"DefaultUserName", L" bob "}},
          [](User e) { e.Type(kUserTextId, L"alice"); e.Click(kOnOptionId); e.Click(kShutdownWithoutLogonCheckId); },
          L"110|alice||", L"yes| bob |-|-|-|-", kCancelCommandId},
+        {0, "Enter on OK that the mouse focused presses it", {}, [](User e) { e.PressAndSlideOff(kOKCommandId); }, L"000|||", L"0||||1|0", -VK_RETURN},
         {0, "nor does the close box", {{"DontDisplayLastUserName", L"0.6"}}, [](User e) { e.Type(kUserTextId, L"alice"); e.Click(kOnOptionId); },
          L"100|alice||", L"-|-|-|-|-|0.6", 0},
     };

@@ -157,6 +157,12 @@ void Exe::Type(int id, const std::wstring& text) const {
     EXPECT_TRUE(WaitFor([&] { return GetDlgItemTextW(window, id, now, 1024), now == text; })) << "the typing did not arrive";
 }
 
+void Exe::PressAndSlideOff(int id) const {
+    PostMessageW(Item(id), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    PostMessageW(Item(id), WM_LBUTTONUP, 0, MAKELPARAM(-2, -2));
+    EXPECT_TRUE(WaitFor([&] { return Focus() == Item(id); })) << "the press did not take the focus";
+}
+
 void Exe::Key(WORD key) const {
     const HWND focus = Focus();
     PostMessageW(focus, WM_KEYDOWN, key, 1);

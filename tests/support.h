@@ -60,6 +60,7 @@ public:
     HWND Focus() const;
 
     void Click(int id) const { PostMessageW(Item(id), BM_CLICK, 0, 0); }
+    void PressAndSlideOff(int id) const;  // the mouse button goes down on the control and up off it
     void Type(int id, const std::wstring& text) const;  // replaces the box's text, key by key
     void Key(WORD key) const;                           // pressed on the focused control
     bool Ended() const { return WaitForSingleObject(process_.hProcess, 10000) == WAIT_OBJECT_0; }
