@@ -18,6 +18,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
         if (message == WM_DESTROY) PostQuitMessage(0);
+        // As in the dialog, the selected option takes the focus, and shows it.
+        if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) {
+            const HWND on = GetDlgItem(hwnd, Layout::kOnOptionId);
+            SetFocus(SendMessageW(on, BM_GETCHECK, 0, 0) == BST_CHECKED ? on : GetDlgItem(hwnd, Layout::kOffOptionId));
+            return 0;
+        }
         return DefWindowProcW(hwnd, message, wParam, lParam);
     };
     windowClass.hInstance = instance;
