@@ -28,6 +28,9 @@ double Launch(const std::wstring& program, const wchar_t* windowClass) {
     std::wstring commandLine = L"\"" + program + L"\"";
     const double start = Seconds();
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return -1;
+    // Idle is the first wait in a message loop: no polling, which would slow the start it
+    // times. The loop then finds the window, at once unless something went idle earlier.
+    WaitForInputIdle(process.hProcess, 30000);
     HWND window = nullptr;
     while (!((window = FindWindowW(windowClass, nullptr)) && IsWindowVisible(window)) && Seconds() - start < 30) Sleep(1);
     // Visible comes with ShowWindow; a sent message is answered only from the message loop,
