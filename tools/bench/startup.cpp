@@ -27,10 +27,10 @@ double Launch(const std::wstring& program, const wchar_t* windowClass) {
     PROCESS_INFORMATION process{};
     std::wstring commandLine = L"\"" + program + L"\"";
     const double start = Seconds();
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return -1;
-    // Idle is the first wait in a message loop: no polling, which would slow the start it
-    // times. The loop then finds the window, at once unless something went idle earlier.
-    WaitForInputIdle(process.hProcess, 30000);
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        std::fwprintf(stderr, L"startup: %ls: cannot start it, error %lu\n", program.c_str(), GetLastError());
+        return -1;
+    }
     HWND window = nullptr;
     while (!((window = FindWindowW(windowClass, nullptr)) && IsWindowVisible(window)) && Seconds() - start < 30) Sleep(1);
     // Visible comes with ShowWindow; a sent message is answered only from the message loop,
