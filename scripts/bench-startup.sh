@@ -1,21 +1,38 @@
 #!/usr/bin/env bash
-# Start-up benchmark: quellin.exe against a bare window with the same manifest and one push
-# button, launched in turn in one Wine session with one persistent wineserver.
-#   bash scripts/bench-startup.sh [ROUNDS [OTHER.exe...]]      (default 40 rounds)
-# Prints both medians and the median of the per-round ratios; goal 1.15, limit 1.25. Other
-# builds of the dialog named after the rounds (an older quellin.exe, say) are timed alike.
+# Start-up benchmark: quellin.exe against two yardsticks, launched in turn in one Wine session
+# with one persistent wineserver. The twin (tools/bench/twin.cpp) is the dialog without its
+# logic: the same window, controls, fonts, icon, manifest and reads. The bare window, one push
+# button and the same manifest, gives the scale: what any window costs here. Each counts as up
+# once its window is visible and painted.
+#   ./scripts/bench-startup.sh [RUNS [ROUNDS]]      (default 3 runs of 150 rounds)
+# Prints each run's medians and the median per-round ratios of the exe to each yardstick, then
+# one line per run. The aim is at most 1.05 times the twin; the exit status is 1 when a run
+# misses it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-rounds=${1:-40}
+runs=${1:-3}
+rounds=${2:-150}
 bash scripts/install-deps.sh
 source scripts/wine-env.sh
 
 quellin_build >/dev/null
-cmake --build "$QUELLIN_BUILD" --target bench_bare bench_startup >/dev/null
+cmake --build "$QUELLIN_BUILD" --target bench_startup bench_twin bench_bare >/dev/null
 unset DISPLAY  # a private Xvfb: nothing else on the screen
 quellin_private_prefix
 quellin_persistent_server
 bin=$(winepath -w "$QUELLIN_BUILD/bin")
-others=()
-for other in "${@:2}"; do others+=("$(winepath -w "$other")" QuellinMainForm); done
-wine "$QUELLIN_BUILD/bin/bench_startup.exe" "$rounds" "$bin\\quellin.exe" QuellinMainForm "$bin\\bench_bare.exe" QuellinBare "${others[@]}"
+summary=()
+missed=0
+for run in $(seq "$runs"); do
+  echo "run $run of $runs:"
+  out=$(wine "$QUELLIN_BUILD/bin/bench_startup.exe" "$rounds" "$bin\\quellin.exe" QuellinMainForm \
+          "$bin\\bench_twin.exe" QuellinTwin "$bin\\bench_bare.exe" QuellinBare | tr -d '\r')
+  echo "$out"
+  twin=$(awk '$1 == "bench_twin.exe" {print $NF}' <<<"$out")
+  bare=$(awk '$1 == "bench_bare.exe" {print $NF}' <<<"$out")
+  verdict="within the aim of 1.05"
+  if awk "BEGIN {exit !($twin > 1.05)}"; then verdict="ABOVE the aim of 1.05"; missed=1; fi
+  summary+=("run $run: quellin.exe is $twin times the twin ($verdict), $bare times the bare window")
+done
+printf '%s\n' "${summary[@]}"
+exit "$missed"

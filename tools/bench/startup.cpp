@@ -1,8 +1,8 @@
 // Start-up benchmark: launches each program in turn, round after round, and times each from
-// process creation until its window is visible. Prints each median and, for every program but
-// the yardstick, the median of its per-round ratios to the yardstick, so that a slow or noisy
-// machine affects both sides alike.
-//   startup.exe ROUNDS PROGRAM CLASS YARDSTICK CLASS [PROGRAM CLASS]...
+// process creation until its window is up: visible, painted, and its thread back in its message
+// loop. Prints each median and, for every program after the first, the median of the first's
+// per-round ratios to it, so that a slow or noisy machine affects both sides alike.
+//   startup.exe ROUNDS PROGRAM CLASS YARDSTICK CLASS [YARDSTICK CLASS]...
 #include <windows.h>
 
 #include <algorithm>
@@ -20,23 +20,35 @@ double Seconds() {
     return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// Milliseconds from creating the process to its window being visible; negative on failure.
+// Milliseconds from creating the process to its window being up; negative on failure.
 double Launch(const std::wstring& program, const wchar_t* windowClass) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     std::wstring commandLine = L"\"" + program + L"\"";
     const double start = Seconds();
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return -1;
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        std::fwprintf(stderr, L"startup: %ls: cannot start it, error %lu\n", program.c_str(), GetLastError());
+        return -1;
+    }
     HWND window = nullptr;
     while (!((window = FindWindowW(windowClass, nullptr)) && IsWindowVisible(window)) && Seconds() - start < 30) Sleep(1);
+    // Visible comes with ShowWindow; a sent message is answered only from the message loop,
+    // so once it is, UpdateWindow has painted the window too.
+    const bool up = window && SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, nullptr);
     const double elapsed = (Seconds() - start) * 1000;
-    if (window) PostMessageW(window, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+    if (!up) {
+        std::fwprintf(stderr, L"startup: %ls: %ls after %.0f ms\n", program.c_str(),
+                      window ? L"its window did not answer" : L"no visible window", elapsed);
+    }
+    // Ended, not closed: without a window manager, Wine waits two seconds in vain for one
+    // before it takes a closing window off the screen. Waiting for the end keeps one
+    // program's exit out of the next one's start.
+    TerminateProcess(process.hProcess, 1);
     WaitForSingleObject(process.hProcess, 10000);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
-    return window ? elapsed : -1;
+    return up ? elapsed : -1;
 }
 
 double Median(std::vector<double> values) {
@@ -45,37 +57,39 @@ double Median(std::vector<double> values) {
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+const wchar_t* BaseName(const wchar_t* path) {
+    const wchar_t* slash = std::max(std::wcsrchr(path, L'\\'), std::wcsrchr(path, L'/'));
+    return slash ? slash + 1 : path;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 6 || argc % 2) {
-        std::fputs("usage: startup ROUNDS PROGRAM CLASS PROGRAM CLASS [PROGRAM CLASS]...\n", stderr);
+        std::fputs("usage: startup ROUNDS PROGRAM CLASS YARDSTICK CLASS [YARDSTICK CLASS]...\n", stderr);
         return 2;
     }
     const int rounds = std::max(1, _wtoi(argv[1]));
     const int programs = (argc - 2) / 2;
     std::vector<std::vector<double>> times(programs), ratios(programs);
     for (int round = -2; round < rounds; ++round) {  // two rounds of warm-up, not counted
-        std::vector<double> these;
-        for (int p = 0; p < programs; ++p) {
-            const double ms = Launch(argv[2 + 2 * p], argv[3 + 2 * p]);
-            if (ms < 0) {
-                std::fwprintf(stderr, L"startup: %ls did not show its window\n", argv[2 + 2 * p]);
-                return 1;
-            }
-            these.push_back(ms);
+        std::vector<double> these(programs);
+        // Each round starts with the next program, so that none always follows the same one.
+        for (int i = 0; i < programs; ++i) {
+            const int p = (round + 2 + i) % programs;
+            these[p] = Launch(argv[2 + 2 * p], argv[3 + 2 * p]);
+            if (these[p] < 0) return 1;
         }
         if (round < 0) continue;
         for (int p = 0; p < programs; ++p) {
             times[p].push_back(these[p]);
-            ratios[p].push_back(these[p] / these[1]);
+            ratios[p].push_back(these[0] / these[p]);
         }
     }
     for (int p = 0; p < programs; ++p) {
-        const wchar_t* name = std::max(std::wcsrchr(argv[2 + 2 * p], L'\\'), std::wcsrchr(argv[2 + 2 * p], L'/'));
-        std::wprintf(L"%-22ls median %6.1f ms over %d rounds", name ? name + 1 : argv[2 + 2 * p], Median(times[p]), rounds);
-        if (p == 1) std::wprintf(L"  (the yardstick)\n");
-        else std::wprintf(L"  ratio to the yardstick, median of the rounds: %.3f\n", Median(ratios[p]));
+        std::wprintf(L"  %-16ls median %6.1f ms", BaseName(argv[2 + 2 * p]), Median(times[p]));
+        if (p == 0) std::wprintf(L" over %d rounds\n", rounds);
+        else std::wprintf(L"   %ls / this, median of the rounds: %.3f\n", BaseName(argv[2]), Median(ratios[p]));
     }
     return 0;
 }

@@ -1,0 +1,82 @@
+// The yardstick that quellin.exe is held to: the dialog's twin. The same window (class icon,
+// cursor, style, size and place), the thirteen controls made from the dialog's own layout
+// table in its fonts, and the same read of the settings, shown, painted, but none of
+// MainForm's logic. Sharing the tables, it cannot drift from the dialog.
+#include <windows.h>
+
+#include <cwchar>
+
+#include "dialog/CenterForm.h"
+#include "dialog/Layout.h"
+#include "dialog/MainForm.h"
+#include "dialog/resource.h"
+#include "settings/Winlogon.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);  // quellin.exe's first call too
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+        if (message == WM_DESTROY) PostQuitMessage(0);
+        // As in the dialog, the selected option takes the focus, and shows it.
+        if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) {
+            const HWND on = GetDlgItem(hwnd, Layout::kOnOptionId);
+            SetFocus(SendMessageW(on, BM_GETCHECK, 0, 0) == BST_CHECKED ? on : GetDlgItem(hwnd, Layout::kOffOptionId));
+            return 0;
+        }
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    };
+    windowClass.hInstance = instance;
+    windowClass.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUELLIN), IMAGE_ICON, 32, 32, 0));
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = L"QuellinTwin";
+    RegisterClassExW(&windowClass);
+
+    // MainForm's style, and its size at the screen's DPI, centred on the primary screen.
+    constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    RECT outer{0, 0, Layout::TwipsToPixels(Layout::kClientWidth, dpi), Layout::TwipsToPixels(Layout::kClientHeight, dpi)};
+    AdjustWindowRectExForDpi(&outer, kStyle, FALSE, 0, dpi);
+    const SIZE size{outer.right - outer.left, outer.bottom - outer.top};
+    const POINT origin = SharedModule::CenteredOrigin(size);
+    const HWND window = CreateWindowExW(0, L"QuellinTwin", MainForm::kCaption, kStyle, origin.x, origin.y, size.cx, size.cy,
+                                        nullptr, nullptr, instance, nullptr);
+
+    auto makeFont = [dpi](const Layout::FontFace& font) {
+        LOGFONTW logFont{};
+        logFont.lfHeight = -Layout::FontPixelHeight(font, dpi);
+        logFont.lfWeight = FW_NORMAL;
+        logFont.lfCharSet = SHIFTJIS_CHARSET;
+        wcsncpy(logFont.lfFaceName, font.face, LF_FACESIZE - 1);
+        return CreateFontIndirectW(&logFont);
+    };
+    const HFONT formFont = makeFont(Layout::kFormFont);
+    const HFONT optionFont = makeFont(Layout::kOptionFont);
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(formFont), FALSE);
+    for (const Layout::Control& control : Layout::kControls) {
+        const RECT r = Layout::ControlRect(control, dpi);
+        const HWND child = CreateWindowExW(control.exStyle, control.className, control.caption, control.style, r.left, r.top,
+                                           r.right - r.left, r.bottom - r.top, window,
+                                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(control.font == Layout::Font::Option ? optionFont : formFont), FALSE);
+    }
+
+    // The settings as read, shown as they are.
+    const Winlogon::Settings settings = Winlogon::ReadSettings();
+    auto item = [window](int id) { return GetDlgItem(window, id); };
+    SendMessageW(item(settings.autoLogon ? Layout::kOnOptionId : Layout::kOffOptionId), BM_SETCHECK, BST_CHECKED, 0);
+    SendMessageW(item(Layout::kPasswordTextId), EM_SETPASSWORDCHAR, L'*', 0);
+    const int boxes[] = {Layout::kUserTextId, Layout::kPasswordTextId, Layout::kDomainTextId};
+    for (int i = 0; i < 3; ++i) SetWindowTextW(item(boxes[i]), settings.texts[i].text.c_str());
+    if (settings.shutdownBox == Winlogon::Check::Checked) SendMessageW(item(Layout::kShutdownWithoutLogonCheckId), BM_SETCHECK, BST_CHECKED, 0);
+    if (settings.dontDisplayLastUserName == Winlogon::Check::Checked) SendMessageW(item(Layout::kDontDisplayLastUserNameCheckId), BM_SETCHECK, BST_CHECKED, 0);
+
+    ShowWindow(window, show);
+    UpdateWindow(window);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+    return 0;
+}
