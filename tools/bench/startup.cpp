@@ -27,13 +27,20 @@ double Launch(const std::wstring& program, const wchar_t* windowClass) {
     PROCESS_INFORMATION process{};
     std::wstring commandLine = L"\"" + program + L"\"";
     const double start = Seconds();
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return -1;
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        std::fwprintf(stderr, L"startup: %ls: cannot start it, error %lu\n", program.c_str(), GetLastError());
+        return -1;
+    }
     HWND window = nullptr;
     while (!((window = FindWindowW(windowClass, nullptr)) && IsWindowVisible(window)) && Seconds() - start < 30) Sleep(1);
     // Visible comes with ShowWindow; a sent message is answered only from the message loop,
     // so once it is, UpdateWindow has painted the window too.
     const bool up = window && SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, nullptr);
     const double elapsed = (Seconds() - start) * 1000;
+    if (!up) {
+        std::fwprintf(stderr, L"startup: %ls: %ls after %.0f ms\n", program.c_str(),
+                      window ? L"its window did not answer" : L"no visible window", elapsed);
+    }
     // Ended, not closed: without a window manager, Wine waits two seconds in vain for one
     // before it takes a closing window off the screen. Waiting for the end keeps one
     // program's exit out of the next one's start.
@@ -71,10 +78,7 @@ int wmain(int argc, wchar_t** argv) {
         for (int i = 0; i < programs; ++i) {
             const int p = (round + 2 + i) % programs;
             these[p] = Launch(argv[2 + 2 * p], argv[3 + 2 * p]);
-            if (these[p] < 0) {
-                std::fwprintf(stderr, L"startup: %ls did not show its window\n", argv[2 + 2 * p]);
-                return 1;
-            }
+            if (these[p] < 0) return 1;
         }
         if (round < 0) continue;
         for (int p = 0; p < programs; ++p) {
