@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 namespace Layout {
 
 // Control ids. None is 1 (IDOK) or 2 (IDCANCEL): the dialog manager sends those for Enter and
@@ -86,6 +88,16 @@ inline RECT ControlRect(const Control& c, int dpi) {
 // would make the six full-width characters of a label wider than its 1170 twips.
 inline int FontPixelHeight(const FontFace& font, int dpi) {
     return font.hundredthsOfPoint * dpi / 7200;
+}
+
+// A new font of the face at `dpi`, normal weight, Shift-JIS character set; the caller owns it.
+inline HFONT MakeFont(const FontFace& font, int dpi) {
+    LOGFONTW logFont{};
+    logFont.lfHeight = -FontPixelHeight(font, dpi);
+    logFont.lfWeight = FW_NORMAL;
+    logFont.lfCharSet = SHIFTJIS_CHARSET;
+    wcsncpy(logFont.lfFaceName, font.face, LF_FACESIZE - 1);
+    return CreateFontIndirectW(&logFont);
 }
 
 }  // namespace Layout

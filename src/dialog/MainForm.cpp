@@ -92,16 +92,8 @@ bool MainForm::Create(HINSTANCE instance) {
 // The fonts and every control's rectangle at the window's DPI. With an instance, the controls
 // are created; without, the existing ones move and take the new fonts.
 void MainForm::LayOut(HINSTANCE instance) {
-    auto makeFont = [this](const Layout::FontFace& font) {
-        LOGFONTW logFont{};
-        logFont.lfHeight = -Layout::FontPixelHeight(font, dpi_);
-        logFont.lfWeight = FW_NORMAL;
-        logFont.lfCharSet = SHIFTJIS_CHARSET;
-        wcsncpy(logFont.lfFaceName, font.face, LF_FACESIZE - 1);
-        return FontOwner(CreateFontIndirectW(&logFont));
-    };
-    FontOwner formFont = makeFont(Layout::kFormFont);
-    FontOwner optionFont = makeFont(Layout::kOptionFont);
+    FontOwner formFont(Layout::MakeFont(Layout::kFormFont, dpi_));
+    FontOwner optionFont(Layout::MakeFont(Layout::kOptionFont, dpi_));
     SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(formFont.get()), FALSE);
     for (const Layout::Control& control : Layout::kControls) {
         const RECT r = Layout::ControlRect(control, dpi_);

@@ -4,8 +4,6 @@
 // MainForm's logic. Sharing the tables, it cannot drift from the dialog.
 #include <windows.h>
 
-#include <cwchar>
-
 #include "dialog/CenterForm.h"
 #include "dialog/Layout.h"
 #include "dialog/MainForm.h"
@@ -45,16 +43,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     const HWND window = CreateWindowExW(0, L"QuellinTwin", MainForm::kCaption, kStyle, origin.x, origin.y, size.cx, size.cy,
                                         nullptr, nullptr, instance, nullptr);
 
-    auto makeFont = [dpi](const Layout::FontFace& font) {
-        LOGFONTW logFont{};
-        logFont.lfHeight = -Layout::FontPixelHeight(font, dpi);
-        logFont.lfWeight = FW_NORMAL;
-        logFont.lfCharSet = SHIFTJIS_CHARSET;
-        wcsncpy(logFont.lfFaceName, font.face, LF_FACESIZE - 1);
-        return CreateFontIndirectW(&logFont);
-    };
-    const HFONT formFont = makeFont(Layout::kFormFont);
-    const HFONT optionFont = makeFont(Layout::kOptionFont);
+    const HFONT formFont = Layout::MakeFont(Layout::kFormFont, dpi);
+    const HFONT optionFont = Layout::MakeFont(Layout::kOptionFont, dpi);
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(formFont), FALSE);
     for (const Layout::Control& control : Layout::kControls) {
         const RECT r = Layout::ControlRect(control, dpi);
