@@ -26,8 +26,15 @@ double Launch(const std::wstring& program, const wchar_t* windowClass) {
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     std::wstring commandLine = L"\"" + program + L"\"";
-    const double start = Seconds();
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    // Now and then (a few starts in ten thousand here) Wine cannot map a new process's shared
+    // user data page, error 1359: the start is made again, as nothing of the program ran.
+    double start = 0;
+    bool started = false;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        start = Seconds();
+        started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+    }
+    if (!started) {
         std::fwprintf(stderr, L"startup: %ls: cannot start it, error %lu\n", program.c_str(), GetLastError());
         return -1;
     }
