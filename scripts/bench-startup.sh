@@ -4,7 +4,7 @@
 # logic: the same window, controls, fonts, icon, manifest and reads. The bare window, one push
 # button and the same manifest, gives the scale: what any window costs here. Each counts as up
 # once its window is visible and painted.
-#   ./scripts/bench-startup.sh [RUNS [ROUNDS]]      (default 3 runs of 150 rounds)
+#   ./scripts/bench-startup.sh [RUNS] [ROUNDS]      (default 3 runs of 150 rounds)
 # Prints each run's medians and the median per-round ratios of the exe to each yardstick, then
 # one line per run. The aim is at most 1.05 times the twin; the exit status is 1 when a run
 # misses it.

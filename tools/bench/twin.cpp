@@ -71,8 +71,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     SendMessageW(item(Layout::kPasswordTextId), EM_SETPASSWORDCHAR, L'*', 0);
     const int boxes[] = {Layout::kUserTextId, Layout::kPasswordTextId, Layout::kDomainTextId};
     for (int i = 0; i < 3; ++i) SetWindowTextW(item(boxes[i]), settings.texts[i].text.c_str());
-    if (settings.shutdownBox == Winlogon::Check::Checked) SendMessageW(item(Layout::kShutdownWithoutLogonCheckId), BM_SETCHECK, BST_CHECKED, 0);
-    if (settings.dontDisplayLastUserName == Winlogon::Check::Checked) SendMessageW(item(Layout::kDontDisplayLastUserNameCheckId), BM_SETCHECK, BST_CHECKED, 0);
+    auto check = [&](int id, Winlogon::Check state) {
+        if (state == Winlogon::Check::Checked) SendMessageW(item(id), BM_SETCHECK, BST_CHECKED, 0);
+    };
+    check(Layout::kShutdownWithoutLogonCheckId, settings.shutdownBox);
+    check(Layout::kDontDisplayLastUserNameCheckId, settings.dontDisplayLastUserName);
 
     ShowWindow(window, show);
     UpdateWindow(window);
