@@ -18,6 +18,10 @@ source scripts/wine-env.sh
 quellin_build >/dev/null
 cmake --build "$QUELLIN_BUILD" --target bench_startup bench_twin bench_bare >/dev/null
 unset DISPLAY  # a private Xvfb: nothing else on the screen
+# Everything from here on one processor: a start makes thousands of wineserver round trips, and
+# across two processors each wakes the other one, which on a virtual machine made the times
+# two to three times longer and scattered them.
+taskset -cp 0 $$ >/dev/null
 quellin_private_prefix
 quellin_persistent_server
 bin=$(winepath -w "$QUELLIN_BUILD/bin")

@@ -26,8 +26,8 @@ double Launch(const std::wstring& program, const wchar_t* windowClass) {
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     std::wstring commandLine = L"\"" + program + L"\"";
-    // About one start in a thousand, Wine cannot map a new process's shared user data page
-    // (error 1359): the start is tried again, as nothing of it ran.
+    // Now and then (a few starts in ten thousand here) Wine cannot map a new process's shared
+    // user data page, error 1359: the start is made again, as nothing of the program ran.
     double start = 0;
     bool started = false;
     for (int attempt = 0; attempt < 3 && !started; ++attempt) {
