@@ -38,6 +38,8 @@ struct Control {
     Font font;
 };
 
+// A fixed dialog frame with a close box: the size of the dialog never changes.
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr int kClientWidth = 3900;
 constexpr int kClientHeight = 2625;
 

@@ -11,8 +11,6 @@
 namespace {
 
 constexpr const wchar_t* kClassName = L"QuellinMainForm";
-// A fixed dialog frame with a close box: the size of the dialog never changes.
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
 // The per-window DPI functions came with Windows 10 1607. Before, the manifest makes the
 // process aware of the system DPI, which is then every window's.
@@ -37,8 +35,8 @@ int WindowDpi(HWND window) {
 SIZE OuterSize(int dpi) {
     const auto adjustForDpi = User32<BOOL WINAPI(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
     RECT outer{0, 0, Layout::TwipsToPixels(Layout::kClientWidth, dpi), Layout::TwipsToPixels(Layout::kClientHeight, dpi)};
-    if (adjustForDpi) adjustForDpi(&outer, kStyle, FALSE, 0, dpi);
-    else AdjustWindowRectEx(&outer, kStyle, FALSE, 0);
+    if (adjustForDpi) adjustForDpi(&outer, Layout::kWindowStyle, FALSE, 0, dpi);
+    else AdjustWindowRectEx(&outer, Layout::kWindowStyle, FALSE, 0);
     return {outer.right - outer.left, outer.bottom - outer.top};
 }
 
@@ -70,7 +68,7 @@ bool MainForm::Create(HINSTANCE instance) {
     dpi_ = ScreenDpi();
     const SIZE outer = OuterSize(dpi_);
     const POINT origin = SharedModule::CenteredOrigin(outer);
-    if (!CreateWindowExW(0, kClassName, kCaption, kStyle, origin.x, origin.y, outer.cx, outer.cy, nullptr, nullptr,
+    if (!CreateWindowExW(0, kClassName, kCaption, Layout::kWindowStyle, origin.x, origin.y, outer.cx, outer.cy, nullptr, nullptr,
                          instance, this)) {
         return false;
     }

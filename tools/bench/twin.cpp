@@ -31,16 +31,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     windowClass.lpszClassName = L"QuellinTwin";
     RegisterClassExW(&windowClass);
 
-    // MainForm's style, and its size at the screen's DPI, centred on the primary screen.
-    constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    // The dialog's style, and its size at the screen's DPI, centred on the primary screen.
     const HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
     RECT outer{0, 0, Layout::TwipsToPixels(Layout::kClientWidth, dpi), Layout::TwipsToPixels(Layout::kClientHeight, dpi)};
-    AdjustWindowRectExForDpi(&outer, kStyle, FALSE, 0, dpi);
+    AdjustWindowRectExForDpi(&outer, Layout::kWindowStyle, FALSE, 0, dpi);
     const SIZE size{outer.right - outer.left, outer.bottom - outer.top};
     const POINT origin = SharedModule::CenteredOrigin(size);
-    const HWND window = CreateWindowExW(0, L"QuellinTwin", MainForm::kCaption, kStyle, origin.x, origin.y, size.cx, size.cy,
+    const HWND window = CreateWindowExW(0, L"QuellinTwin", MainForm::kCaption, Layout::kWindowStyle, origin.x, origin.y, size.cx, size.cy,
                                         nullptr, nullptr, instance, nullptr);
 
     const HFONT formFont = Layout::MakeFont(Layout::kFormFont, dpi);
