@@ -63,6 +63,7 @@ TEST(Dialog, FromStartToEnd) {
 // What is typed, and what was stored, in each ANSI code page.
 TEST(Dialog, Texts) {
     const std::wstring p300(300, L'p'), kana86(86, L'あ');
+    const std::map<std::string, std::wstring> spaced{{"DefaultUserName", L"  bob"}, {"DefaultPassword", L" pw "}, {"DefaultDomainName", L"D "}};
     const Row rows[] = {
         {0, "typed texts stored trimmed", {{"DefaultDomainName", L"CORP"}},
          [](User e) { e.Type(kUserTextId, L" bob  smith "); e.Type(kPasswordTextId, L" p w "); },
@@ -75,6 +76,11 @@ TEST(Dialog, Texts) {
         {1252, "... in the code page's letters", {{"DefaultUserName", L"山田"}}, Nothing, L"000|山田||", L"0|山田|||1|0"},
         {65001, "... in the code page's bytes", {{"DefaultUserName", kana86}}, Nothing, L"000|" + kana86 + L"||", L"0|" + kana86 + L"|||1|0"},
         {0, "... unless typed over", {{"DefaultPassword", p300}}, [](User e) { e.Type(kPasswordTextId, L"new"); }, L"000||new|", L"0||new||1|0"},
+        {0, "... and spaces around a text", spaced, Nothing, L"000|bob|pw|D", L"0|  bob| pw |D |1|0"},
+        {0, "... unless typed over, trimmed", spaced, [](User e) { e.Type(kUserTextId, L" new "); }, L"000| new |pw|D", L"0|new| pw |D |1|0"},
+        {932, "... in the code page's letters too", {{"DefaultDomainName", L" 山田 "}}, Nothing, L"000|||山田", L"0||| 山田 |1|0"},
+        {1252, "... in the code page's letters too", {{"DefaultDomainName", L" José "}}, Nothing, L"000|||José", L"0||| José |1|0"},
+        {65001, "... in the code page's letters too", {{"DefaultDomainName", L"山田\U0001F600 "}}, Nothing, L"000|||山田\U0001F600", L"0|||山田\U0001F600 |1|0"},
     };
     for (const Row& row : rows) Play(row);
 }
@@ -120,6 +126,48 @@ TEST(Dialog, OkThatCannotStoreSaysWhy) {
         exe.Click(kOKCommandId);
         ASSERT_TRUE(exe.Ended());
         EXPECT_EQ(test::Winlogon(), L"1|alice|||1|0");
+    }
+}
+
+// OK stores only what the user changed: a value that another program changed, created or deleted
+// while the dialog was open is left as that program left it, and named in a message; one that
+// the user changed too, if only by the other control's reaction, is stored as shown.
+TEST(Dialog, OkKeepsWhatAnotherProgramChangedMeanwhile) {
+    struct Row {
+        const char* label;
+        std::map<std::string, std::wstring> before;
+        std::vector<std::pair<const char*, const char*>> meanwhile;  // another program's writes; null deletes
+        void (*steps)(User);
+        std::wstring kept;  // the values named in the message; empty: no message
+        std::wstring stored;
+    } const rows[] = {
+        {"a domain and the shutdown flag changed", {{"AutoAdminLogon", L"1"}, {"DefaultDomainName", L"CORP"}, {"ShutdownWithoutLogon", L"0"}},
+         {{"DefaultDomainName", "OTHER"}, {"ShutdownWithoutLogon", "1"}}, [](User e) { e.Type(kPasswordTextId, L"pw"); },
+         L"・ドメイン名（DefaultDomainName）\n・シャットダウンボタン（ShutdownWithoutLogon）\n", L"1||pw|OTHER|1|0"},
+        {"a user name deleted and a flag created", {{"DefaultUserName", L"bob"}}, {{"DefaultUserName", nullptr}, {"DontDisplayLastUserName", "1"}},
+         Nothing, L"・ユーザー名（DefaultUserName）\n・前回のユーザー名の表示（DontDisplayLastUserName）\n", L"0|-|||1|1"},
+        {"a user name and the shutdown flag changed, and by the user too", {{"DefaultUserName", L"bob"}},
+         {{"DefaultUserName", "carol"}, {"ShutdownWithoutLogon", "1"}},
+         [](User e) { e.Type(kUserTextId, L"alice"), e.Click(kShutdownWithoutLogonCheckId); }, L"", L"0|alice|||0|0"},
+        {"both flags changed, and by the user: OFF by the reaction to the box", {{"AutoAdminLogon", L"1"}},
+         {{"AutoAdminLogon", "yes"}, {"DontDisplayLastUserName", "0"}}, [](User e) { e.Click(kDontDisplayLastUserNameCheckId); }, L"", L"0||||1|1"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        test::ResetWinlogon(row.before);
+        test::Exe exe;
+        for (const auto& [name, text] : row.meanwhile) {
+            if (text) test::Put(test::kWinlogon, name, REG_SZ, std::string(text, strlen(text) + 1));
+            else EXPECT_EQ(RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, test::kWinlogon, name), 0);
+        }
+        row.steps(exe);
+        exe.Click(kOKCommandId);
+        if (!row.kept.empty()) {
+            EXPECT_EQ(exe.TakeMessage(), L"次の設定は、この画面を開いた後にほかのプログラムが変更したため、そのプログラムが保存した内容のままにしました。\n\n" +
+                                             row.kept + L"\n内容を確かめるには、Quellin をもう一度起動してください。");
+        }
+        ASSERT_TRUE(exe.Ended());
+        EXPECT_EQ(test::Winlogon(), row.stored);
     }
 }
 

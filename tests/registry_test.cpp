@@ -133,3 +133,32 @@ TEST_F(Registry, WipeClearsTheWholeAllocation) {
     Wipe(password);
     EXPECT_EQ(std::count(password.data(), password.data() + 100, L'p'), 0);
 }
+
+// What RegSetValueExA stored: the terminator, although the count handed to it stops before it,
+// and nothing for an empty text. The Unicode read gives the text exactly, spaces included, and
+// fails, rather than hand back an unfilled buffer, when the value keeps growing as it is read.
+TEST_F(Registry, StoredSizesAndTheUnicodeRead) {
+    const std::pair<std::wstring, size_t> rows[] = {{L"", 0}, {L"abcdefghij", 22}, {L" a ", 8}};
+    for (const auto& [text, size] : rows) {
+        SCOPED_TRACE(testing::PrintToString(text));
+        ASSERT_EQ(SetRegistryString(kRoot, kScratch, "v", text), kTrue);
+        const StoredValue stored = ReadStoredValue(kRoot, kScratch, "v");
+        EXPECT_EQ(stored.status * 100 + stored.type, REG_SZ) << "status * 100 + type";
+        EXPECT_EQ(stored.data.size(), size);
+        std::wstring unicode;
+        EXPECT_TRUE(GetRegistryUnicodeString(kRoot, kScratch, "v", unicode));
+        EXPECT_EQ(unicode, text);
+    }
+    static const RegistryCalls growing{
+        kRecording.createKey, kRecording.queryValue, kRecording.setValue, kRecording.closeKey,
+        [](HKEY, const wchar_t*, DWORD* type, BYTE* data, DWORD* size) -> LSTATUS {
+            *type = REG_SZ;
+            *size += 2;
+            return data ? ERROR_MORE_DATA : ERROR_SUCCESS;
+        }};
+    ScopedRegistryCalls seam(growing);
+    std::wstring text = L"stale";
+    EXPECT_FALSE(GetRegistryUnicodeString(kRoot, kScratch, "v", text));
+    EXPECT_EQ(text, L"");
+    EXPECT_EQ(ReadStoredValue(kRoot, kScratch, "v").status, ERROR_MORE_DATA);
+}

@@ -34,14 +34,14 @@ TEST(Settings, Read) {
         {0, {{"AutoAdminLogon", L" 1 "}}, L"ON||||-|-"},
         {0, {{"AutoAdminLogon", L"01"}}, L"OFF||||-|-"},
         {0, {{"AutoAdminLogon", L"yes"}}, L"OFF||||-|-"},
-        {0, {{"DefaultUserName", L" bob smith "}, {"DefaultPassword", L" p w "}, {"DefaultDomainName", L"CORP "}}, L"OFF|bob smith|p w|CORP|-|-"},
+        {0, {{"DefaultUserName", L" bob smith "}, {"DefaultPassword", L"p w"}, {"DefaultDomainName", L"CORP "}}, L"OFF|!bob smith|p w|!CORP|-|-"},
         {0, {{"DefaultPassword", p257}}, L"OFF||!" + p257 + L"||-|-"},
-        {932, {{"DefaultUserName", L" 山田 太郎 "}, {"DefaultDomainName", L"José"}}, L"OFF|山田 太郎||!José|-|-"},
+        {932, {{"DefaultUserName", L" 山田 太郎 "}, {"DefaultDomainName", L"José"}}, L"OFF|!山田 太郎||!José|-|-"},
         {932, {{"DefaultUserName", L"José"}}, L"OFF|!José|||-|-", REG_EXPAND_SZ},
-        {1252, {{"DefaultUserName", L"José Müller"}, {"DefaultDomainName", L"山田"}}, L"OFF|José Müller||!山田|-|-"},
+        {1252, {{"DefaultUserName", L"José Müller"}, {"DefaultPassword", L" Müller"}, {"DefaultDomainName", L"山田"}}, L"OFF|José Müller|!Müller|!山田|-|-"},
         {1252, {{"DefaultUserName", L"山田"}}, L"OFF|!山田|||-|-", REG_EXPAND_SZ},
-        {65001, {{"DefaultUserName", L"山田 太郎"}, {"DefaultPassword", L"pw\U0001F600"}, {"DefaultDomainName", kana86}},
-         L"OFF|山田 太郎|pw\U0001F600|!" + kana86 + L"|-|-"},
+        {65001, {{"DefaultUserName", L"山田 太郎"}, {"DefaultPassword", L"pw\U0001F600 "}, {"DefaultDomainName", kana86}},
+         L"OFF|山田 太郎|!pw\U0001F600|!" + kana86 + L"|-|-"},
         {65001, {{"DefaultUserName", kana86}}, L"OFF|!" + kana86 + L"|||-|-", REG_EXPAND_SZ},
     };
     // The same text in both flags: the shutdown box shows the opposite of its value.
@@ -62,25 +62,37 @@ TEST(Settings, Read) {
     }
 }
 
+namespace {
+
+// The write seam: records the names written, in order, and makes the one named `failing` fail.
+std::string written, failing;
+const SharedModule::RegistryCalls kFailingWrite{
+    SharedModule::SystemRegistryCalls().createKey, SharedModule::SystemRegistryCalls().queryValue,
+    [](HKEY key, const char* name, DWORD type, const BYTE* data, DWORD size) -> LSTATUS {
+        written += name + std::string(" ");
+        if (name == failing) return ERROR_ACCESS_DENIED;
+        return SharedModule::SystemRegistryCalls().setValue(key, name, type, data, size);
+    },
+    SharedModule::SystemRegistryCalls().closeKey, SharedModule::SystemRegistryCalls().queryValueW};
+
+std::string Names(const std::vector<const Value*>& values) {
+    std::string names;
+    for (const Value* value : values) names += value->name + std::string(" ");
+    return names;
+}
+
+}  // namespace
+
 // Each value as stored from the settings, with one write made to fail: it is reported, and the
 // others are still written, in order.
 TEST(Settings, Store) {
-    static std::string written, failing;  // the names written, in order; the one that fails
-    static const SharedModule::RegistryCalls calls{
-        SharedModule::SystemRegistryCalls().createKey, SharedModule::SystemRegistryCalls().queryValue,
-        [](HKEY key, const char* name, DWORD type, const BYTE* data, DWORD size) -> LSTATUS {
-            written += name + std::string(" ");
-            if (name == failing) return ERROR_ACCESS_DENIED;
-            return SharedModule::SystemRegistryCalls().setValue(key, name, type, data, size);
-        },
-        SharedModule::SystemRegistryCalls().closeKey, SharedModule::SystemRegistryCalls().queryValueW};
-    SharedModule::ScopedRegistryCalls seam(calls);
+    SharedModule::ScopedRegistryCalls seam(kFailingWrite);
     struct Row {
         UINT codePage;  // 0: every one
         const char* label;
         void (*change)(Settings&);  // from all unchecked, OFF, texts "u", "p", "d"
         std::optional<int> refused;
-        const wchar_t* stored;      // the six values after, with "old" for the ones left alone
+        std::wstring stored;        // the six values after, with "old" for the ones left alone
         const char* failing = "";
     } const rows[] = {
         {0, "as it is", [](Settings&) {}, {}, L"0|u|p|d|1|0"},
@@ -91,6 +103,8 @@ TEST(Settings, Store) {
          [](Settings& s) { s.shutdownBox = s.dontDisplayLastUserName = Check::Leave; }, {}, L"0|u|p|d|1|0"},
         {0, "texts trimmed of spaces only, password included",
          [](Settings& s) { s.texts[0].text = L"  \tbob smith ", s.texts[1].text = L" p w ", s.texts[2].text = L""; }, {}, L"0|\tbob smith|p w||1|0"},
+        {0, "256 bytes once trimmed fit", [](Settings& s) { s.texts[1].text = L" " + std::wstring(256, L'p') + L" "; }, {},
+         L"0|u|" + std::wstring(256, L'p') + L"|d|1|0"},
         {0, "a text not shown as stored is left alone",
          [](Settings& s) { s.texts[1] = {std::wstring(300, L'p'), false, false}; }, {}, L"0|u|old|d|1|0"},
         {0, "... unless edited", [](Settings& s) { s.texts[1] = {L"new", false, true}; }, {}, L"0|u|new|d|1|0"},
@@ -110,18 +124,37 @@ TEST(Settings, Store) {
         std::map<std::string, std::wstring> old;
         for (const char* name : test::kNames) old[name] = L"old";
         test::ResetWinlogon(old);
+        Snapshot snapshot = TakeSnapshot();
         Settings settings;
         settings.texts[0].text = L"u", settings.texts[1].text = L"p", settings.texts[2].text = L"d";
         settings.shutdownBox = settings.dontDisplayLastUserName = Check::Unchecked;
         row.change(settings);
         written.clear();
         failing = row.failing;
-        const StoreResult result = StoreSettings(settings);
+        const StoreResult result = StoreSettings(settings, snapshot);
         EXPECT_EQ(result.refused, row.refused);
-        EXPECT_EQ(result.failed.size() == 1 && result.failed[0]->name == failing, *row.failing != 0) << "the failed write is reported";
+        EXPECT_EQ(Names(result.failed) + Names(result.kept), *row.failing ? row.failing + std::string(" ") : "") << "failed or kept";
         EXPECT_EQ(test::Winlogon(), row.stored);
-        if (std::wstring(row.stored).find(L"old") == std::wstring::npos || *row.failing) {
+        if (row.stored.find(L"old") == std::wstring::npos || *row.failing) {
             EXPECT_EQ(written, "AutoAdminLogon DefaultUserName DefaultPassword DefaultDomainName ShutdownWithoutLogon DontDisplayLastUserName ");
         }
     }
+}
+
+// OK pressed again after a failed write: what the first OK stored (a REG_DWORD flag rewritten as
+// text, say) is this dialog's own doing, not another program's, and is written again as shown.
+TEST(Settings, SecondOkAfterAFailedWrite) {
+    SharedModule::ScopedRegistryCalls seam(kFailingWrite);
+    test::ResetWinlogon({{"DefaultUserName", L"bob"}});
+    test::Put(test::kWinlogon, "ShutdownWithoutLogon", REG_DWORD, std::string(4, '\0'));
+    Snapshot snapshot = TakeSnapshot();
+    Settings settings = ReadSettings();
+    settings.texts[0].text = L"alice", settings.texts[0].edited = true;
+    failing = "DefaultPassword";
+    EXPECT_EQ(Names(StoreSettings(settings, snapshot).failed), "DefaultPassword ");
+    EXPECT_EQ(test::Winlogon(), L"0|alice|-||0|0");
+    failing = "";
+    const StoreResult again = StoreSettings(settings, snapshot);
+    EXPECT_EQ(Names(again.failed) + Names(again.kept), "") << "the first OK's writes taken for another program's";
+    EXPECT_EQ(test::Winlogon(), L"0|alice|||0|0");
 }

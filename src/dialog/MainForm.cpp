@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "dialog/CenterForm.h"
 #include "dialog/Layout.h"
@@ -216,6 +217,7 @@ void MainForm::Form_Load() {
 }
 
 void MainForm::レジストリデータ取得処理() {
+    snapshot_ = Winlogon::TakeSnapshot();
     const Winlogon::Settings settings = Winlogon::ReadSettings();
     SelectAutoLogon(settings.autoLogon);
     for (int i = 0; i < 3; ++i) {
@@ -229,6 +231,7 @@ void MainForm::レジストリデータ取得処理() {
     if (settings.dontDisplayLastUserName != Winlogon::Check::Leave) {
         SetDontDisplayLastUserName(settings.dontDisplayLastUserName == Winlogon::Check::Checked ? 1 : 0);
     }
+    loaded_ = Checked();
 }
 
 Winlogon::StoreResult MainForm::レジストリデータ書き込み処理() {
@@ -244,7 +247,11 @@ Winlogon::StoreResult MainForm::レジストリデータ書き込み処理() {
     }
     settings.shutdownBox = check(ShutdownWithoutLogonCheck);
     settings.dontDisplayLastUserName = check(DontDisplayLastUserNameCheck);
-    return Winlogon::StoreSettings(settings);
+    const std::array<bool, 3> now = Checked();
+    settings.autoLogonChanged = now[0] != loaded_[0];
+    settings.shutdownBoxChanged = now[1] != loaded_[1];
+    settings.dontDisplayLastUserNameChanged = now[2] != loaded_[2];
+    return Winlogon::StoreSettings(settings, snapshot_);
 }
 
 void MainForm::SelectAutoLogon(bool on) {
@@ -284,18 +291,28 @@ void MainForm::OKCommand_Click() {
         SetFocus(TextBox(i));
         return;
     }
+    auto list = [](const std::vector<const Winlogon::Value*>& values) {
+        std::wstring names;
+        for (const Winlogon::Value* value : values) {
+            names += L"・" + std::wstring(value->field) + L"（" + std::wstring(value->name, value->name + strlen(value->name)) + L"）\n";
+        }
+        return names;
+    };
+    const std::wstring kept =
+        result.kept.empty() ? L""
+                            : L"次の設定は、この画面を開いた後にほかのプログラムが変更したため、そのプログラムが保存した内容のままにしました。\n\n" +
+                                  list(result.kept) + L"\n";
     if (result.failed.empty()) {
+        if (!result.kept.empty()) {
+            MessageBoxW(hwnd_, (kept + L"内容を確かめるには、Quellin をもう一度起動してください。").c_str(), L"Quellin", MB_OK | MB_ICONINFORMATION);
+        }
         End();
         return;
     }
     // Some values were not stored: say which, and leave the decision (OK again or CANCEL)
     // to the user, with everything typed still there.
-    std::wstring message = L"次の設定を保存できませんでした。\n\n";
-    for (const Winlogon::Value* value : result.failed) {
-        message += L"・" + std::wstring(value->field) + L"（" +
-                   std::wstring(value->name, value->name + strlen(value->name)) + L"）\n";
-    }
-    message += L"\n管理者として実行しているかを確認し、もう一度 OK を押すか、CANCEL で終了してください。";
+    const std::wstring message = L"次の設定を保存できませんでした。\n\n" + list(result.failed) + L"\n" + kept +
+                                 L"管理者として実行しているかを確認し、もう一度 OK を押すか、CANCEL で終了してください。";
     MessageBoxW(hwnd_, message.c_str(), L"Quellin", MB_OK | MB_ICONERROR);
 }
 

@@ -59,6 +59,9 @@ private:
     void SetDontDisplayLastUserName(int state);
 
     static bool IsChecked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    std::array<bool, 3> Checked() const {
+        return {IsChecked(OnOption), IsChecked(ShutdownWithoutLogonCheck), IsChecked(DontDisplayLastUserNameCheck)};
+    }
     HWND TextBox(int i) const { return std::array{UserText, PasswordText, DomainText}[i]; }
 
     HWND hwnd_ = nullptr;
@@ -68,6 +71,11 @@ private:
     FontOwner optionFont_;
     // Per text box, as read: whether it shows the stored value as it is.
     std::array<bool, 3> shownAsStored_{};
+    // ON, the shutdown box and the last-user box as checked once loaded, to tell on OK which of
+    // them the user changed.
+    std::array<bool, 3> loaded_{};
+    // The six values as stored when read, and since then as this dialog stored them.
+    Winlogon::Snapshot snapshot_;
 
 public:
     // The controls, named by role and kind.

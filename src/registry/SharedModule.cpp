@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 
 namespace SharedModule {
@@ -179,32 +180,46 @@ std::wstring GetRegistryString(HKEY root, const std::string& keyPath, const std:
     return text;
 }
 
+StoredValue ReadStoredValue(HKEY root, const std::string& keyPath, const std::string& valueName) {
+    StoredValue value;
+    HKEY key = nullptr;
+    value.status = Calls().createKey(root, keyPath.c_str(), &key);
+    if (value.status != ERROR_SUCCESS) return value;
+    const std::wstring name = Widen(valueName);
+    DWORD size = 0;
+    value.status = Calls().queryValueW(key, name.c_str(), &value.type, nullptr, &size);
+    // The value may grow between asking its size and reading it; a few tries settle that, and
+    // when they do not, the read fails rather than pass off an unfilled buffer as the data.
+    for (int attempt = 0; value.status == ERROR_SUCCESS; ++attempt) {
+        if (attempt == 4) {
+            value.status = ERROR_MORE_DATA;
+            break;
+        }
+        Wipe(value.data);
+        value.data.assign(size, 0);
+        value.status = Calls().queryValueW(key, name.c_str(), &value.type, value.data.data(), &size);
+        if (value.status != ERROR_MORE_DATA) break;
+        value.status = ERROR_SUCCESS;  // `size` now says how much it holds
+    }
+    Calls().closeKey(key);
+    if (value.status == ERROR_SUCCESS) {
+        value.data.resize(size);
+    } else {
+        Wipe(value.data);
+        value.data.clear();
+        value.type = REG_NONE;
+    }
+    return value;
+}
+
 bool GetRegistryUnicodeString(HKEY root, const std::string& keyPath, const std::string& valueName,
                               std::wstring& text) {
     text.clear();
-    HKEY key = nullptr;
-    if (Calls().createKey(root, keyPath.c_str(), &key) != ERROR_SUCCESS) return false;
-    const std::wstring name = Widen(valueName);
-    DWORD type = 0;
-    DWORD size = 0;
-    LSTATUS status = Calls().queryValueW(key, name.c_str(), &type, nullptr, &size);
-    // The value may grow between the two calls; a few tries settle it.
-    for (int attempt = 0; status == ERROR_SUCCESS && IsStringType(type) && attempt < 4; ++attempt) {
-        Wipe(text);
-        text.assign(size / sizeof(wchar_t) + 1, L'\0');
-        size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-        status = Calls().queryValueW(key, name.c_str(), &type, reinterpret_cast<BYTE*>(text.data()), &size);
-        if (status != ERROR_MORE_DATA) break;
-        status = ERROR_SUCCESS;
-    }
-    Calls().closeKey(key);
-    if (status != ERROR_SUCCESS || !IsStringType(type)) {
-        Wipe(text);
-        text.clear();
-        return false;
-    }
+    const StoredValue value = ReadStoredValue(root, keyPath, valueName);
+    if (value.status != ERROR_SUCCESS || !IsStringType(value.type)) return false;
+    text.resize(value.data.size() / sizeof(wchar_t));
+    memcpy(text.data(), value.data.data(), text.size() * sizeof(wchar_t));
     text.resize(std::min(text.find(L'\0'), text.size()));
-    TrimInPlace(text);
     return true;
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace SharedModule {
 
@@ -63,20 +64,38 @@ void Wipe(String& s) {
 // number, so "0" stays "0". Other types are taken byte for byte, up to the first zero byte.
 std::wstring GetRegistryString(HKEY root, const std::string& keyPath, const std::string& valueName);
 
-// Reads a string-typed value (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) through the Unicode API,
-// cut at its first U+0000 and trimmed. False when the key or value is missing, unreadable or
-// of another type. Lets callers notice text that the ANSI code page cannot carry.
+// Reads a string-typed value (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) through the Unicode API, cut
+// at its first U+0000 and not trimmed: exactly the text stored. False when the key or value is
+// missing, unreadable or of another type. Lets callers notice a text that the ANSI read changed.
 bool GetRegistryUnicodeString(HKEY root, const std::string& keyPath, const std::string& valueName,
                               std::wstring& text);
+
+// A value exactly as stored: whether it could be read (ERROR_SUCCESS, or why not: a missing value
+// is ERROR_FILE_NOT_FOUND), its type and its data as the Unicode API gives them. Two reads compare
+// equal only when nobody changed the value in between. It may hold a password: wiped as it goes.
+struct StoredValue {
+    LSTATUS status = ERROR_FILE_NOT_FOUND;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+    StoredValue() = default;
+    StoredValue(const StoredValue&) = default;
+    StoredValue& operator=(const StoredValue&) = default;
+    ~StoredValue() { Wipe(data); }
+    bool operator==(const StoredValue&) const = default;
+};
+StoredValue ReadStoredValue(HKEY root, const std::string& keyPath, const std::string& valueName);
 
 // Whether a text can be stored unchanged.
 enum class StoreCheck { Ok, TooLong, NotRepresentable };
 StoreCheck CheckRegistryString(const std::wstring& text);
 
-// Stores the text as a REG_SZ value of exactly its ANSI bytes, without a terminating zero
-// byte; a text is stored only up to a U+0000 in it. Returns kFalse, and writes nothing, for a
-// text that CheckRegistryString refuses, and kFalse when the key cannot be opened or the write
-// fails.
+// Stores the text as a REG_SZ value of its ANSI bytes; a text is stored only up to a U+0000 in
+// it. The count handed to RegSetValueExA stops before the terminating zero byte, although
+// Microsoft's page for it asks for a count that includes it: the byte after the text in the
+// buffer is always zero, and RegSetValueExA then stores the terminator all the same (Wine does,
+// and the Registry tests read back the stored size). An empty text stays a value of zero bytes.
+// Returns kFalse, and writes nothing, for a text that CheckRegistryString refuses, and kFalse when
+// the key cannot be opened or the write fails.
 Truth SetRegistryString(HKEY root, const std::string& keyPath, const std::string& valueName,
                         const std::wstring& value);
 

@@ -46,16 +46,23 @@ Check CheckFor(const Value& value, Check one) {
     return *isOne ? one : other;
 }
 
-// A text value. When the ANSI read lost something, the Unicode form is what the user sees.
+// A text value, shown trimmed. When the ANSI read lost something, the Unicode form is what the
+// user sees; either way, a text that is not exactly the stored one is marked so.
 void ReadText(const Value& value, Text& text) {
     text.text = Read(value);
     std::wstring unicode;
     if (SharedModule::GetRegistryUnicodeString(kRoot, kKeyPath, value.name, unicode) && unicode != text.text) {
         text.shownAsStored = false;
-        text.text.swap(unicode);
+        Wipe(text.text);
+        text.text = Trim(unicode);
     }
     Wipe(unicode);
 }
+
+constexpr const Value* kValues[kValueCount] = {&kAutoAdminLogon,    &kDefaultUserName,      &kDefaultPassword,
+                                               &kDefaultDomainName, &kShutdownWithoutLogon, &kDontDisplayLastUserName};
+
+SharedModule::StoredValue ReadStored(int i) { return SharedModule::ReadStoredValue(kRoot, kKeyPath, kValues[i]->name); }
 
 }  // namespace
 
@@ -69,7 +76,13 @@ Settings ReadSettings() {
     return settings;
 }
 
-StoreResult StoreSettings(const Settings& settings) {
+Snapshot TakeSnapshot() {
+    Snapshot snapshot;
+    for (int i = 0; i < kValueCount; ++i) snapshot[i] = ReadStored(i);
+    return snapshot;
+}
+
+StoreResult StoreSettings(const Settings& settings, Snapshot& snapshot) {
     StoreResult result;
     // Every text is checked before anything is written, so that the six values are stored
     // all together or not at all.
@@ -80,18 +93,25 @@ StoreResult StoreSettings(const Settings& settings) {
         result.why = SharedModule::CheckRegistryString(trimmed[i]);
         if (result.why != SharedModule::StoreCheck::Ok) result.refused = i;
     }
-    auto store = [&](const Value& value, const std::wstring& text) {
-        if (SharedModule::SetRegistryString(kRoot, kKeyPath, value.name, text) != SharedModule::kTrue) {
-            result.failed.push_back(&value);
-        }
-    };
     if (!result.refused) {
-        store(kAutoAdminLogon, settings.autoLogon ? L"1" : L"0");
+        // Read again just before writing: the user's change wins, but a value that only someone
+        // else changed is not put back to what the dialog showed.
+        const Snapshot now = TakeSnapshot();
+        auto store = [&](int i, bool changedHere, const std::wstring& text) {
+            if (now[i] != snapshot[i] && !changedHere) {
+                result.kept.push_back(kValues[i]);
+            } else if (SharedModule::SetRegistryString(kRoot, kKeyPath, kValues[i]->name, text) != SharedModule::kTrue) {
+                result.failed.push_back(kValues[i]);
+            } else {
+                snapshot[i] = ReadStored(i);
+            }
+        };
+        store(0, settings.autoLogonChanged, settings.autoLogon ? L"1" : L"0");
         for (int i = 0; i < 3; ++i) {
-            if (settings.texts[i].MayStore()) store(*kTextValues[i], trimmed[i]);
+            if (settings.texts[i].MayStore()) store(i + 1, settings.texts[i].edited, trimmed[i]);
         }
-        store(kShutdownWithoutLogon, settings.shutdownBox == Check::Checked ? L"0" : L"1");
-        store(kDontDisplayLastUserName, settings.dontDisplayLastUserName == Check::Checked ? L"1" : L"0");
+        store(4, settings.shutdownBoxChanged, settings.shutdownBox == Check::Checked ? L"0" : L"1");
+        store(5, settings.dontDisplayLastUserNameChanged, settings.dontDisplayLastUserName == Check::Checked ? L"1" : L"0");
     }
     for (std::wstring& text : trimmed) Wipe(text);
     return result;

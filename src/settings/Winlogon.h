@@ -32,6 +32,7 @@ inline constexpr Value kDontDisplayLastUserName{"DontDisplayLastUserName", L"前
 
 // The values of Settings::texts, in order.
 inline constexpr const Value* kTextValues[] = {&kDefaultUserName, &kDefaultPassword, &kDefaultDomainName};
+constexpr int kValueCount = 6;
 
 // A check box as read: a stored value that is empty or not a number leaves the box as it is.
 enum class Check { Unchecked, Checked, Leave };
@@ -39,9 +40,10 @@ enum class Check { Unchecked, Checked, Leave };
 // One of the three texts: user name, password, domain.
 struct Text {
     std::wstring text;
-    // False when the ANSI read lost something (text longer than the buffer, or characters the
-    // code page lacks): the text is then the Unicode form, and storing it back would replace
-    // the value with something else, so it is stored only once the user has edited it.
+    // False when the text shown is not exactly the stored one: the ANSI read lost something
+    // (text longer than the buffer, characters the code page lacks; the text is then the Unicode
+    // form), or the stored text has spaces around it, which the box leaves out. Storing it back
+    // would replace the value with something else, so it is stored only once the user edited it.
     bool shownAsStored = true;
     bool edited = false;
     bool MayStore() const { return shownAsStored || edited; }
@@ -54,19 +56,35 @@ struct Settings {
     std::array<Text, 3> texts;
     Check shutdownBox = Check::Leave;  // checked makes the shutdown button unavailable: "0"
     Check dontDisplayLastUserName = Check::Leave;
+    // Whether the user changed the option or a box from its state when the dialog opened; a box
+    // that the other's reaction changed counts. For the texts, Text::edited says it.
+    bool autoLogonChanged = false;
+    bool shutdownBoxChanged = false;
+    bool dontDisplayLastUserNameChanged = false;
 };
 
 Settings ReadSettings();
+
+// The six values, in order, exactly as stored (type and data) when the dialog read them: on OK,
+// a value stored differently by then was changed by another program. Taken before the read, so
+// that nothing another program writes in between can go unnoticed.
+using Snapshot = std::array<SharedModule::StoredValue, kValueCount>;
+Snapshot TakeSnapshot();
 
 struct StoreResult {
     // The index of a text that cannot be stored as shown, and why. Nothing was written then.
     std::optional<int> refused;
     SharedModule::StoreCheck why = SharedModule::StoreCheck::Ok;
-    // The values whose write failed; the others were stored.
+    // The values whose write failed; the others were stored or kept.
     std::vector<const Value*> failed;
+    // The values that another program changed, created or deleted since the snapshot and the
+    // user did not change: not written, they stay as that program left them.
+    std::vector<const Value*> kept;
 };
 
-// Checks every text that will be stored first, then writes the six values in order.
-StoreResult StoreSettings(const Settings& settings);
+// Checks every text that will be stored first, then writes the six values in order, but not one
+// that another program changed since `snapshot` and the user did not. What it writes becomes the
+// snapshot's, so that an OK pressed again does not take this dialog's own writes for another's.
+StoreResult StoreSettings(const Settings& settings, Snapshot& snapshot);
 
 }  // namespace Winlogon
