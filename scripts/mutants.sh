@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the fault list: puts each fault into a throw-away copy of the checkout, rebuilds the copy
-# and runs the suite until its first failing test. A fault that nothing catches is a missing guard.
+# and runs the suite until its first failing test, then undoes the fault and rebuilds again. A
+# fault that nothing catches is a missing guard.
 #
 #   scripts/mutants.sh [LIST] [FILTER]
 #
@@ -148,6 +149,14 @@ say "the suite passes on the unchanged copy in $(since "$suite_started")"
 keep() { [ -z "$logs" ] || [ ! -f "$work/$1" ] || cp "$work/$1" "$logs/$2"; }
 keep ctest.log baseline.ctest.log
 
+# Builds the copy. A fault in a build script (the load configuration's, say) takes effect only
+# when the exes are linked, which nothing else makes happen: they go first, to be relinked.
+build() {
+  [[ $1 =~ ^cmake/|\.cmake$|(^|/)CMakeLists\.txt$ ]] &&
+    rm -f "$QUELLIN_BUILD"/bin/quellin*.exe "$QUELLIN_BUILD/clang/bin/quellin.exe"
+  cmake --build "$QUELLIN_BUILD" -j "$(nproc)" >"$work/build.log" 2>&1
+}
+
 n_caught=0 n_build=0 n_survived=0 n_equivalent=0 n_stale=0
 report() {  # number, verdict, path, comment, start time
   printf '#%-4s %-44s %s: %s  (%s)\n' "$1" "$2" "$3" "$4" "$(since "$5")"
@@ -204,9 +213,8 @@ while IFS= read -r line <&3 || [ -n "$line" ]; do
     continue
   fi
 
-  # Only what the fault touches is rebuilt, and again after it is undone (at the next fault).
   rm -f "$work/ctest.log"
-  if ! cmake --build "$QUELLIN_BUILD" -j "$(nproc)" >"$work/build.log" 2>&1; then
+  if ! build "$path"; then
     verdict="caught (build)"
     n_caught=$((n_caught + 1)) n_build=$((n_build + 1))
   elif run_suite; then
@@ -221,6 +229,8 @@ while IFS= read -r line <&3 || [ -n "$line" ]; do
   cmp -s "$work/original" "$file" || { say "could not restore $path"; exit 2; }
   keep build.log "$number.build.log"
   keep ctest.log "$number.ctest.log"
+  # Every fault starts from a build of the unchanged tree: nothing a fault built carries over.
+  build "$path" || { tail -n 40 "$work/build.log" >&2; say "the copy no longer builds once #$number is undone"; exit 2; }
   report "$number" "$verdict" "$path" "$comment" "$fault_started"
 done 3<"$list"
 

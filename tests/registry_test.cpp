@@ -1,8 +1,10 @@
-// Registry string access against Wine's real registry, under a scratch key, with the seam
+// Registry string access against Wine's real registry, under a scratch key, with the seams
 // wrapped around the real calls to record what they were handed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <utility>
 
 #include "registry/SharedModule.h"
 #include "support.h"
@@ -14,27 +16,61 @@ namespace {
 const char* const kScratch = "SOFTWARE\\QuellinTest";
 const HKEY kRoot = HKEY_LOCAL_MACHINE;
 
+using Extent = std::pair<std::uintptr_t, std::size_t>;  // where memory starts, and its bytes
 struct Seen {
     int opened = 0, closed = 0;
     std::optional<std::string> set;  // the bytes last handed to RegSetValueExA, as REG_SZ
-    const BYTE* buffer = nullptr;    // the byte buffer last handed to the registry
+    bool failSet = false;            // RegSetValueExA fails
+    Extent buffer, wiped;            // the byte buffer last handed to the registry, the last wipe
+    std::string broken;              // the conversions' broken rules
 } seen;
 
 const RegistryCalls& Real() { return SystemRegistryCalls(); }
+Extent At(const void* p, std::size_t size) { return {reinterpret_cast<std::uintptr_t>(p), size}; }
 
 const RegistryCalls kRecording{
-    [](HKEY root, const char* path, HKEY* key) { return ++seen.opened, Real().createKey(root, path, key); },
+    [](HKEY root, const char* path, HKEY* key) {
+        const LSTATUS status = Real().createKey(root, path, key);
+        return seen.opened += status == ERROR_SUCCESS, status;
+    },
     [](HKEY key, const char* name, DWORD* type, BYTE* data, DWORD* size) {
-        seen.buffer = data;
+        seen.buffer = At(data, *size);
         return Real().queryValue(key, name, type, data, size);
     },
     [](HKEY key, const char* name, DWORD type, const BYTE* data, DWORD size) {
-        seen.buffer = data;
+        seen.buffer = At(data, size);
         seen.set = type == REG_SZ ? std::string(reinterpret_cast<const char*>(data), size) : "<not REG_SZ>";
-        return Real().setValue(key, name, type, data, size);
+        return seen.failSet ? ERROR_ACCESS_DENIED : Real().setValue(key, name, type, data, size);
     },
     [](HKEY key) { return ++seen.closed, Real().closeKey(key); },
     Real().queryValueW,
+};
+
+// Wine takes any flags and code page; Windows refuses, with ERROR_INVALID_FLAGS or
+// ERROR_INVALID_PARAMETER, what these pages rule out:
+// https://learn.microsoft.com/en-us/windows/win32/api/stringapiset/nf-stringapiset-widechartomultibyte
+// https://learn.microsoft.com/en-us/windows/win32/api/stringapiset/nf-stringapiset-multibytetowidechar
+// For UTF-8 (and 54936) the flags are 0 or WC_/MB_ERR_INVALID_CHARS, and WC_ERR_INVALID_CHARS
+// is for those two only; for UTF-8 the default character and its report must be NULL. The code
+// page is the system's ANSI one, as the README promises.
+void Check(UINT page, DWORD flags, DWORD strict, bool defaults) {
+    page = page == CP_ACP ? GetACP() : page;
+    const bool utf8 = page == CP_UTF8 || page == 54936;
+    if (page != GetACP()) seen.broken += "code page " + std::to_string(page) + "; ";
+    if (utf8 ? (flags & ~strict) != 0 : strict == WC_ERR_INVALID_CHARS && (flags & strict)) seen.broken += "flags; ";
+    if (page == CP_UTF8 && defaults) seen.broken += "default character; ";
+}
+const TextCalls& RealText() { return SystemTextCalls(); }
+const TextCalls kCheckedText{
+    [](UINT page, DWORD flags, const wchar_t* text, int length, char* bytes, int size, const char* def, BOOL* used) {
+        Check(page, flags, WC_ERR_INVALID_CHARS, def || used);
+        return RealText().toBytes(page, flags, text, length, bytes, size, def, used);
+    },
+    [](UINT page, DWORD flags, const char* bytes, int size, wchar_t* text, int length) {
+        Check(page, flags, MB_ERR_INVALID_CHARS, false);
+        return RealText().toText(page, flags, bytes, size, text, length);
+    },
+    [](void* memory, std::size_t size) { seen.wiped = At(memory, size), RealText().wipe(memory, size); },
 };
 
 class Registry : public ::testing::Test {
@@ -48,6 +84,7 @@ protected:
         test::DeleteKey(kScratch);
     }
     ScopedRegistryCalls calls_{kRecording};
+    ScopedTextCalls text_{kCheckedText};
 };
 
 std::string Twice(const std::string& s, int times) { return times ? Twice(s + s, times - 1) : s; }
@@ -69,6 +106,7 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
         DWORD type;
         std::string data;
         std::wstring read;
+        bool failSet = false;  // the registry refuses the write
     } const rows[] = {
         {0, "empty", L"", "", 0, "", L""},
         {0, "ten ASCII characters, no terminator", L"abcdefghij", "abcdefghij", 0, "", L"abcdefghij"},
@@ -78,11 +116,14 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
         {0, "up to U+0000", std::wstring(L"ab\0cd", 5), "ab", 0, "", L"ab"},
         {0, "257 bytes refused", wx256 + L"x", std::nullopt, 0, "", L""},
         {0, "missing", std::nullopt, std::nullopt, REG_NONE, "", L""},
+        {0, "a refused write reported, its key closed", L"abc", "abc", 0, "", L"", true},
         {0, "256 bytes, unterminated", std::nullopt, std::nullopt, REG_BINARY, x256, wx256},
         {0, "257 bytes read as empty", std::nullopt, std::nullopt, REG_SZ, x256 + "x" + '\0', L""},
         {0, "... and unterminated", std::nullopt, std::nullopt, REG_BINARY, x256 + "x", L""},
         {0, "REG_DWORD 0", std::nullopt, std::nullopt, REG_DWORD, std::string(4, '\0'), L"0"},
         {0, "REG_DWORD 4294967295", std::nullopt, std::nullopt, REG_DWORD, "\xff\xff\xff\xff", L"4294967295"},
+        {0, "a REG_DWORD of 2 bytes is no number: its bytes", std::nullopt, std::nullopt, REG_DWORD, std::string("\1\0", 2), L"\1"},
+        {0, "... nor of 3 bytes", std::nullopt, std::nullopt, REG_DWORD, "\1\2\3", L"\1\2\3"},
         {0, "REG_QWORD 4294967297", std::nullopt, std::nullopt, REG_QWORD, std::string("\1\0\0\0\1\0\0\0", 8), L"4294967297"},
         {932, "only ASCII spaces trimmed", L"\u3000a\u3000", "\x81\x40" "a\x81\x40", 0, "", L"\u3000a\u3000"},
         {932, "256 bytes of two-byte characters", wa128, a128, 0, "", wa128},
@@ -90,6 +131,7 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
         {932, "a letter outside the code page refused", L"José", std::nullopt, 0, "", L""},
         {932, "an emoji refused", L"pw\U0001F600", std::nullopt, 0, "", L""},
         {932, "a look-alike of a code page character refused", L"A\u301CB", std::nullopt, 0, "", L""},
+        {932, "a stray lead byte marked", std::nullopt, std::nullopt, REG_BINARY, "ab\x82", L"ab\uFFFD"},
         {932, "a two-byte character from the 256th byte", std::nullopt, std::nullopt, REG_SZ, x256.substr(1) + "\x82\xa0" + '\0', L""},
         {1252, "Western letters in their own bytes", L"José Müller", "Jos\xe9 M\xfcller", 0, "", L"José Müller"},
         {1252, "256 of them", we256, e256, 0, "", we256},
@@ -99,29 +141,35 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
         {65001, "beyond the BMP", L"pw\U0001F600", "pw\xf0\x9f\x98\x80", 0, "", L"pw\U0001F600"},
         {65001, "85 kana are 255 bytes", wa85, a85, 0, "", wa85},
         {65001, "86 kana are 258 bytes, refused", wa85 + L"あ", std::nullopt, 0, "", L""},
+        {65001, "a cut sequence marked", std::nullopt, std::nullopt, REG_BINARY, "\xe3\x81" "a", L"\uFFFD\uFFFDa"},
         {65001, "a lone surrogate refused", L"a\xD800" L"b", std::nullopt, 0, "", L""},
         {65001, "only ASCII spaces trimmed", L"\u3000a\u3000", "\xe3\x80\x80" "a\xe3\x80\x80", 0, "", L"\u3000a\u3000"},
     };
-    // The byte buffer lies on the stack, and may hold a password: once a call returns, none of
-    // the text may be left in it.
-    auto leftInBuffer = [](const std::string& text) {
-        const BYTE* end = seen.buffer + kMaxValueBytes;
-        return !text.empty() && std::search(seen.buffer, end, text.begin(), text.end()) != end;
+    // The byte buffer may hold a password: all that the registry saw of it is wiped before
+    // the call returns.
+    auto expectWiped = [](const char* call) {
+        const auto [at, size] = seen.buffer;
+        EXPECT_TRUE(!size || (seen.wiped.first <= at && at + size <= seen.wiped.first + seen.wiped.second)) << call;
+        seen.buffer = seen.wiped = {};
     };
     for (const Row& row : rows) {
         if (row.codePage && row.codePage != GetACP()) continue;
         SCOPED_TRACE(row.label);
         test::DeleteKey(kScratch);
         seen.set.reset();
+        seen.failSet = row.failSet;
         if (row.text) {
-            EXPECT_EQ(SetRegistryString(kRoot, kScratch, "v", *row.text), row.set ? kTrue : kFalse);
+            EXPECT_EQ(SetRegistryString(kRoot, kScratch, "v", *row.text), row.set && !row.failSet ? kTrue : kFalse);
             EXPECT_EQ(seen.set, row.set);
-            EXPECT_FALSE(row.set && leftInBuffer(*row.set)) << "after writing";
+            expectWiped("writing");
         } else if (row.type != REG_NONE) {
             test::Put(kScratch, "v", row.type, row.data);
         }
         EXPECT_EQ(GetRegistryString(kRoot, kScratch, "v"), row.read);
-        EXPECT_FALSE(row.set && leftInBuffer(*row.set)) << "after reading";
+        expectWiped("reading");
+        EXPECT_EQ(seen.broken, "");
+        EXPECT_EQ(seen.opened, seen.closed) << "a key left open";
+        seen.broken.clear();
     }
 }
 

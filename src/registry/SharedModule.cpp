@@ -35,13 +35,27 @@ std::atomic<const RegistryCalls*> g_calls{&kSystemCalls};
 
 const RegistryCalls& Calls() { return *g_calls.load(); }
 
+constexpr TextCalls kSystemText{
+    [](UINT codePage, DWORD flags, const wchar_t* text, int length, char* bytes, int size,
+       const char* defaultChar, BOOL* usedDefaultChar) {
+        return WideCharToMultiByte(codePage, flags, text, length, bytes, size, defaultChar, usedDefaultChar);
+    },
+    [](UINT codePage, DWORD flags, const char* bytes, int size, wchar_t* text, int length) {
+        return MultiByteToWideChar(codePage, flags, bytes, size, text, length);
+    },
+    [](void* memory, std::size_t size) { SecureZeroMemory(memory, size); },
+};
+std::atomic<const TextCalls*> g_text{&kSystemText};
+
+const TextCalls& Text() { return *g_text.load(); }
+
 // The byte buffer of one call. It may hold a password, so it is wiped before it goes.
 struct ValueBuffer {
     std::array<BYTE, kMaxValueBytes + 1> bytes{};
     ValueBuffer() = default;
     ValueBuffer(const ValueBuffer&) = delete;
     ValueBuffer& operator=(const ValueBuffer&) = delete;
-    ~ValueBuffer() { SecureZeroMemory(bytes.data(), bytes.size()); }
+    ~ValueBuffer() { Text().wipe(bytes.data(), bytes.size()); }
 };
 
 // Copies the first `count` bytes of the encoded text into the buffer.
@@ -80,12 +94,37 @@ void TrimInPlace(std::wstring& text) {
     text.erase(0, first);
 }
 
+// Decodes the bytes in the ANSI code page strictly, so that a byte the code page cannot decode
+// reads as U+FFFD rather than as whatever stand-in the conversion picks, which may be a real
+// character that OK would then store (Wine gives U+30FB for a stray lead byte in 932).
 std::wstring DecodeAnsi(const std::string& bytes) {
-    if (bytes.empty()) return {};
-    const int size = static_cast<int>(bytes.size());
-    const int length = MultiByteToWideChar(kAnsi, 0, bytes.data(), size, nullptr, 0);
-    std::wstring text(std::max(length, 0), L'\0');
-    MultiByteToWideChar(kAnsi, 0, bytes.data(), size, text.data(), length);
+    const DWORD flags = MB_ERR_INVALID_CHARS;
+    std::wstring text;
+    // Never more UTF-16 units than bytes: the text never moves, so it leaves no copy of a
+    // password behind.
+    text.reserve(bytes.size());
+    const auto decode = [&](std::size_t at, std::size_t count) {
+        const char* first = bytes.data() + at;
+        const int size = static_cast<int>(count);
+        const int length = Text().toText(kAnsi, flags, first, size, nullptr, 0);
+        if (length <= 0) return false;
+        const std::size_t end = text.size();
+        text.resize(end + length);
+        Text().toText(kAnsi, flags, first, size, text.data() + end, length);
+        return true;
+    };
+    if (bytes.empty() || decode(0, bytes.size())) return text;
+    // Then one character at a time: the shortest run of bytes that decodes (at most four, the
+    // longest UTF-8 sequence), or U+FFFD for a byte that starts none.
+    for (std::size_t at = 0; at < bytes.size();) {
+        std::size_t count = 1;
+        while (count <= 4 && at + count <= bytes.size() && !decode(at, count)) ++count;
+        if (count > 4 || at + count > bytes.size()) {
+            text += L'\uFFFD';
+            count = 1;
+        }
+        at += count;
+    }
     return text;
 }
 
@@ -99,27 +138,26 @@ StoreCheck EncodeAnsi(const std::wstring& value, std::string& encoded) {
     std::wstring text = CutAtNul(value);
     const int length = static_cast<int>(text.size());
     if (length == 0) return StoreCheck::Ok;
-    // UTF-8 as the ANSI code page takes neither flag nor default-character report; there a
-    // lone surrogate is the only thing that cannot be carried.
+    // For UTF-8, Windows takes no flag but WC_ERR_INVALID_CHARS, which no other code page takes,
+    // and no default character or report of it (learn.microsoft.com, "WideCharToMultiByte
+    // function"); there a lone surrogate is the only thing that cannot be carried.
     const bool utf8 = GetACP() == CP_UTF8;
     const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     BOOL lossy = FALSE;
     BOOL* report = utf8 ? nullptr : &lossy;
     StoreCheck result = StoreCheck::Ok;
-    const int size = WideCharToMultiByte(kAnsi, flags, text.data(), length, nullptr, 0, nullptr, report);
+    const int size = Text().toBytes(kAnsi, flags, text.data(), length, nullptr, 0, nullptr, report);
     if (size <= 0 || lossy) {
         result = StoreCheck::NotRepresentable;
     } else if (size > kMaxValueBytes) {
         result = StoreCheck::TooLong;
     } else {
         encoded.resize(size);
-        WideCharToMultiByte(kAnsi, flags, text.data(), length, encoded.data(), size, nullptr, nullptr);
+        Text().toBytes(kAnsi, flags, text.data(), length, encoded.data(), size, nullptr, nullptr);
     }
     Wipe(text);
     return result;
 }
-
-std::wstring Widen(const std::string& ascii) { return DecodeAnsi(ascii); }
 
 std::wstring Decimal(std::uint64_t number) {
     wchar_t digits[20];
@@ -141,6 +179,12 @@ ScopedRegistryCalls::ScopedRegistryCalls(const RegistryCalls& calls)
     : previous_(g_calls.exchange(&calls)) {}
 
 ScopedRegistryCalls::~ScopedRegistryCalls() { g_calls.store(previous_); }
+
+const TextCalls& SystemTextCalls() { return kSystemText; }
+
+ScopedTextCalls::ScopedTextCalls(const TextCalls& calls) : previous_(g_text.exchange(&calls)) {}
+
+ScopedTextCalls::~ScopedTextCalls() { g_text.store(previous_); }
 
 std::wstring Trim(const std::wstring& text) {
     std::wstring trimmed = text;
@@ -185,7 +229,7 @@ StoredValue ReadStoredValue(HKEY root, const std::string& keyPath, const std::st
     HKEY key = nullptr;
     value.status = Calls().createKey(root, keyPath.c_str(), &key);
     if (value.status != ERROR_SUCCESS) return value;
-    const std::wstring name = Widen(valueName);
+    const std::wstring name = DecodeAnsi(valueName);
     DWORD size = 0;
     value.status = Calls().queryValueW(key, name.c_str(), &value.type, nullptr, &size);
     // The value may grow between asking its size and reading it; a few tries settle that, and

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -50,6 +51,31 @@ private:
     const RegistryCalls* previous_;
 };
 
+// How text turns into the registry's bytes and back, and how the byte buffer is wiped: as one
+// table, so that tests can check every conversion against the rules Windows documents for it,
+// which Wine does not enforce, and see the buffer wiped while it still exists. The production
+// table calls WideCharToMultiByte, MultiByteToWideChar and SecureZeroMemory.
+struct TextCalls {
+    int (*toBytes)(UINT codePage, DWORD flags, const wchar_t* text, int length, char* bytes, int size,
+                   const char* defaultChar, BOOL* usedDefaultChar);
+    int (*toText)(UINT codePage, DWORD flags, const char* bytes, int size, wchar_t* text, int length);
+    void (*wipe)(void* memory, std::size_t size);
+};
+
+const TextCalls& SystemTextCalls();
+
+// Replaces the table for the current scope; tests only.
+class ScopedTextCalls {
+public:
+    explicit ScopedTextCalls(const TextCalls& calls);
+    ~ScopedTextCalls();
+    ScopedTextCalls(const ScopedTextCalls&) = delete;
+    ScopedTextCalls& operator=(const ScopedTextCalls&) = delete;
+
+private:
+    const TextCalls* previous_;
+};
+
 // Removes leading and trailing U+0020 spaces; other white space is content.
 std::wstring Trim(const std::wstring& text);
 
@@ -60,8 +86,11 @@ void Wipe(String& s) {
 }
 
 // Reads one value as trimmed text; empty when the key cannot be opened, the value is missing
-// or its data is longer than kMaxValueBytes. A REG_DWORD or REG_QWORD reads as its decimal
-// number, so "0" stays "0". Other types are taken byte for byte, up to the first zero byte.
+// or its data is longer than kMaxValueBytes. A REG_DWORD of 4 bytes or a REG_QWORD of 8 reads
+// as its decimal number, so "0" stays "0"; of another length it is no number, and like other
+// types is taken byte for byte, up to the first zero byte. A byte that the code page cannot
+// decode (a lead byte without its trail byte, say) reads as U+FFFD, so that the text neither
+// gains a look-alike nor loses a character unseen.
 std::wstring GetRegistryString(HKEY root, const std::string& keyPath, const std::string& valueName);
 
 // Reads a string-typed value (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) through the Unicode API, cut
