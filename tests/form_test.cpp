@@ -101,39 +101,34 @@ TEST(Exe, CarriesItsIconVersionAndLoadConfiguration) {
         const HRSRC manifest = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
         ASSERT_TRUE(manifest) << "no manifest as resource 1";
         const std::string xml(static_cast<const char*>(LockResource(LoadResource(module, manifest))), SizeofResource(module, manifest));
-        // An attribute, or with none the text, of an element: each name of the path found after the one before.
-        auto xmlValue = [&xml](const std::string& path, const std::string& attribute) -> std::string {
+        // The attributes named (a dot: the text) of an element, each name of its path found after the one before.
+        auto xmlValues = [&xml](const std::string& path, const std::string& attributes) -> std::string {
             size_t at = 0;
-            std::istringstream names(path);
+            std::istringstream names(path), wanted(attributes);
             for (std::string name; names >> name;) {
                 do at = xml.find("<" + name, at + 1);
                 while (at != std::string::npos && std::string_view(" />\r\n\t").find(xml[at + 1 + name.size()]) == std::string::npos);
                 if (at == std::string::npos) return "<no " + name + ">";
             }
-            const size_t end = xml.find('>', at), from = xml.find(" " + attribute + "=\"", at) + attribute.size() + 3;
-            if (attribute.empty()) return xml.substr(end + 1, xml.find('<', end) - end - 1);
-            return from > end ? "<none>" : xml.substr(from, xml.find('"', from) - from);
+            const size_t end = xml.find('>', at);
+            std::string values;
+            for (std::string a; wanted >> a;) {
+                const size_t pos = a == "." ? end : xml.find(" " + a + "=\"", at), from = pos + (a == "." ? 1 : a.size() + 3);
+                values += pos > end ? "<none>|" : xml.substr(from, xml.find_first_of("\"<", from) - from) + "|";
+            }
+            return values;
         };
         const char* const manifestRows[][3] = {
-            {"trustInfo", "xmlns", "urn:schemas-microsoft-com:asm.v3"},
-            {"trustInfo requestedExecutionLevel", "level", "requireAdministrator"},
-            {"trustInfo requestedExecutionLevel", "uiAccess", "false"},
-            {"dependentAssembly assemblyIdentity", "type", "win32"},
-            {"dependentAssembly assemblyIdentity", "name", "Microsoft.Windows.Common-Controls"},
-            {"dependentAssembly assemblyIdentity", "version", "6.0.0.0"},
-            {"dependentAssembly assemblyIdentity", "processorArchitecture", "*"},
-            {"dependentAssembly assemblyIdentity", "publicKeyToken", "6595b64144ccf1df"},
-            {"dependentAssembly assemblyIdentity", "language", "*"},
-            {"windowsSettings dpiAware", "xmlns", "http://schemas.microsoft.com/SMI/2005/WindowsSettings"},
-            {"windowsSettings dpiAware", "", "true"},
-            {"windowsSettings dpiAwareness", "xmlns", "http://schemas.microsoft.com/SMI/2016/WindowsSettings"},
-            {"windowsSettings dpiAwareness", "", "PerMonitorV2, System"},
-            {"compatibility", "xmlns", "urn:schemas-microsoft-com:compatibility.v1"},
-            {"compatibility supportedOS", "Id", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"},
+            {"trustInfo", "xmlns", "urn:schemas-microsoft-com:asm.v3|"},
+            {"trustInfo requestedExecutionLevel", "level uiAccess", "requireAdministrator|false|"},
+            {"dependentAssembly assemblyIdentity", "type name version processorArchitecture publicKeyToken language",
+             "win32|Microsoft.Windows.Common-Controls|6.0.0.0|*|6595b64144ccf1df|*|"},
+            {"windowsSettings dpiAware", "xmlns .", "http://schemas.microsoft.com/SMI/2005/WindowsSettings|true|"},
+            {"windowsSettings dpiAwareness", "xmlns .", "http://schemas.microsoft.com/SMI/2016/WindowsSettings|PerMonitorV2, System|"},
+            {"compatibility", "xmlns", "urn:schemas-microsoft-com:compatibility.v1|"},
+            {"compatibility supportedOS", "Id", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}|"},
         };
-        for (const auto& [path, attribute, expected] : manifestRows) {
-            EXPECT_EQ(xmlValue(path, attribute), expected) << path << " " << attribute;
-        }
+        for (const auto& [path, attributes, expected] : manifestRows) EXPECT_EQ(xmlValues(path, attributes), expected) << path;
 
         // The headers. PE32 and PE32+ optional headers place the checksum and DllCharacteristics alike.
         auto* image = reinterpret_cast<BYTE*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR{3});
