@@ -24,12 +24,12 @@ unset DISPLAY  # a private Xvfb: nothing else on the screen
 taskset -cp 0 $$ >/dev/null
 quellin_private_prefix
 quellin_persistent_server
-bin=$(winepath -w "$QUELLIN_BUILD/bin")
+bin=$(quellin_wine winepath -w "$QUELLIN_BUILD/bin")
 summary=()
 missed=0
 for run in $(seq "$runs"); do
   echo "run $run of $runs:"
-  out=$(wine "$QUELLIN_BUILD/bin/bench_startup.exe" "$rounds" "$bin\\quellin.exe" QuellinMainForm \
+  out=$(quellin_wine wine "$QUELLIN_BUILD/bin/bench_startup.exe" "$rounds" "$bin\\quellin.exe" QuellinMainForm \
           "$bin\\bench_twin.exe" QuellinTwin "$bin\\bench_bare.exe" QuellinBare | tr -d '\r')
   echo "$out"
   twin=$(awk '$1 == "bench_twin.exe" {print $NF}' <<<"$out")

@@ -13,9 +13,9 @@ source scripts/wine-env.sh
 quellin_build >/dev/null
 unset DISPLAY  # a private Xvfb, the size of the virtual desktop
 quellin_private_prefix
-wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+quellin_wine wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
 
-wine explorer /desktop=Quellin,1280x1024 "$QUELLIN_BUILD/bin/quellin.exe" >/dev/null 2>&1 &
+quellin_wine wine explorer /desktop=Quellin,1280x1024 "$QUELLIN_BUILD/bin/quellin.exe" >/dev/null 2>&1 &
 # Wait until the picture has the dialog in it and has stopped changing.
 previous=""
 for _ in $(seq 100); do

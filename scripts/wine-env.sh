@@ -1,9 +1,13 @@
-# Sourced by run.sh, test.sh and picture.sh: the Wine settings this program is built for.
+# Sourced by the scripts that build or run the program: the Wine settings it is built for.
 
-export LC_ALL=ja_JP.UTF-8                 # Wine's ANSI code page becomes 932 (Shift-JIS)
 export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=" # a new prefix must not offer to download runtimes
+
+# Runs a command under Wine's Japanese setting: Wine takes its ANSI code page from the
+# locale's name, 932 (Shift-JIS) from this one. Only Wine gets it; the build speaks the
+# user's own language. (CTest gives each test its locale itself.)
+quellin_wine() { LC_ALL=ja_JP.UTF-8 "$@"; }
 
 QUELLIN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 QUELLIN_BUILD=${QUELLIN_BUILD:-$QUELLIN_ROOT/build}
@@ -24,9 +28,10 @@ quellin_build() {
 # pixel (14 at 13), and six of them no longer fit a label. The mapping travels as a UTF-16
 # .reg file: a command line would mangle the names.
 quellin_prepare_prefix() {
-  [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1
+  [ -f "$WINEPREFIX/system.reg" ] || quellin_wine wineboot -i >/dev/null 2>&1
   # Wine draws the caption buttons with Marlett, which it looks for in the prefix only.
-  cp -n /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  [ -f "$fonts/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
   local reg
   reg=$(mktemp --suffix=.reg)
   {
@@ -42,7 +47,7 @@ Windows Registry Editor Version 5.00
 "MS UI Gothic"="IPAPGothic"
 REG
   } >"$reg"
-  wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
+  quellin_wine wine regedit /S "$(winepath -w "$reg")" >/dev/null 2>&1
   rm -f "$reg"
 }
 
@@ -58,7 +63,7 @@ quellin_private_prefix() {
   quellin_prepare_prefix
   # Wine waits up to two seconds, as each window goes, for a window manager to withdraw it; on
   # a private Xvfb none runs. Windows that Wine manages itself go at once.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  quellin_wine wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 }
 
 quellin_cleanup() {
@@ -72,7 +77,7 @@ quellin_cleanup() {
 quellin_persistent_server() {
   wineserver -w
   wineserver -p
-  wine wineboot.exe </dev/null >/dev/null 2>&1
+  quellin_wine wine wineboot.exe </dev/null >/dev/null 2>&1
 }
 
 # Starts Xvfb when there is no display; QUELLIN_XVFB_PID is set when it did.

@@ -15,4 +15,11 @@ constexpr IMAGE_LOAD_CONFIG_DIRECTORY LoadConfig() {
     return config;
 }
 
+// Where the loader reads the flags (DependentLoadFlags; the older headers call it Reserved1).
+#ifdef _WIN64
+static_assert(offsetof(IMAGE_LOAD_CONFIG_DIRECTORY, Reserved1) == 0x4E);
+#else
+static_assert(offsetof(IMAGE_LOAD_CONFIG_DIRECTORY, Reserved1) == 0x36);
+#endif
+
 extern "C" __attribute__((section(".lcfg"), used)) const IMAGE_LOAD_CONFIG_DIRECTORY _load_config_used = LoadConfig();

@@ -5,6 +5,7 @@
 #include <sddl.h>
 
 #include "dialog/Layout.h"
+#include "version.h"
 
 using namespace Layout;
 
@@ -186,7 +187,7 @@ TEST(Dialog, GeometryFocusOrderAndKeysAtTwoDpis) {
         EXPECT_EQ(test::Misplaced(exe.window, dpi), "");
         wchar_t caption[32] = {};
         GetWindowTextW(exe.window, caption, 32);
-        EXPECT_STREQ(caption, L"Quellin Ver 1.0.1");
+        EXPECT_STREQ(caption, L"Quellin Ver " QUELLIN_VERSION_TEXT);
         RECT client{}, outer{};
         GetClientRect(exe.window, &client);
         EXPECT_NEAR(client.right, 260 * dpi / 96.0, dpi == 96 ? 0 : 1);

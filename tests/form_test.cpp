@@ -6,6 +6,10 @@
 #include "support.h"
 
 #include <dbghelp.h>
+#include <imagehlp.h>
+
+#include <sstream>
+#include <string_view>
 
 using namespace Layout;
 
@@ -76,8 +80,9 @@ TEST(Form, FollowsDpiChanges) {
     }
 }
 
-// Each exe as Explorer and the loader see it: its icon, its version, and a load configuration
-// that has Windows take its imports from System32 only.
+// Each exe as Explorer and the loader see it: its icon, version, manifest and headers, and a
+// load configuration that has Windows take its imports from System32 only. The version is
+// the one the build gives the program (version.h).
 TEST(Exe, CarriesItsIconVersionAndLoadConfiguration) {
     for (const std::wstring& exe : test::Exes()) {
         SCOPED_TRACE(testing::PrintToString(exe));
@@ -88,22 +93,69 @@ TEST(Exe, CarriesItsIconVersionAndLoadConfiguration) {
         const auto* group = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
         EXPECT_EQ(std::vector<int>(group + 4, group + 9), (std::vector<int>{1, 0, 32, 32, 16})) << "one image, 32 x 32, 16 colours";
 
-        // The manifest, where Windows looks for it: elevation, common controls 6, per-monitor DPI.
+        // The manifest, where Windows looks for it, each element as Microsoft documents it:
+        // https://learn.microsoft.com/windows/win32/sbscs/application-manifests (elevation),
+        // https://learn.microsoft.com/windows/win32/controls/cookbook-overview (common controls 6),
+        // https://learn.microsoft.com/windows/win32/hidpi/setting-the-default-dpi-awareness-for-a-process,
+        // https://learn.microsoft.com/windows/win32/sysinfo/targeting-your-application-at-windows-8-1 (Windows 10/11).
         const HRSRC manifest = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
         ASSERT_TRUE(manifest) << "no manifest as resource 1";
         const std::string xml(static_cast<const char*>(LockResource(LoadResource(module, manifest))), SizeofResource(module, manifest));
-        for (const char* needed : {"level=\"requireAdministrator\" uiAccess=\"false\"", "name=\"Microsoft.Windows.Common-Controls\"",
-                                   ">true</dpiAware>", ">PerMonitorV2, System</dpiAwareness>"}) {
-            EXPECT_NE(xml.find(needed), std::string::npos) << "the manifest lacks " << needed;
-        }
+        // The attributes named (a dot: the text) of an element, each name of its path found after the one before.
+        auto xmlValues = [&xml](const std::string& path, const std::string& attributes) -> std::string {
+            size_t at = 0;
+            std::istringstream names(path), wanted(attributes);
+            for (std::string name; names >> name;) {
+                do at = xml.find("<" + name, at + 1);
+                while (at != std::string::npos && std::string_view(" />\r\n\t").find(xml[at + 1 + name.size()]) == std::string::npos);
+                if (at == std::string::npos) return "<no " + name + ">";
+            }
+            const size_t end = xml.find('>', at);
+            std::string values;
+            for (std::string a; wanted >> a;) {
+                const size_t pos = a == "." ? end : xml.find(" " + a + "=\"", at), from = pos + (a == "." ? 1 : a.size() + 3);
+                values += pos > end ? "<none>|" : xml.substr(from, xml.find_first_of("\"<", from) - from) + "|";
+            }
+            return values;
+        };
+        const char* const manifestRows[][3] = {
+            {"trustInfo", "xmlns", "urn:schemas-microsoft-com:asm.v3|"},
+            {"trustInfo requestedExecutionLevel", "level uiAccess", "requireAdministrator|false|"},
+            {"dependentAssembly assemblyIdentity", "type name version processorArchitecture publicKeyToken language",
+             "win32|Microsoft.Windows.Common-Controls|6.0.0.0|*|6595b64144ccf1df|*|"},
+            {"windowsSettings dpiAware", "xmlns .", "http://schemas.microsoft.com/SMI/2005/WindowsSettings|true|"},
+            {"windowsSettings dpiAwareness", "xmlns .", "http://schemas.microsoft.com/SMI/2016/WindowsSettings|PerMonitorV2, System|"},
+            {"compatibility", "xmlns", "urn:schemas-microsoft-com:compatibility.v1|"},
+            {"compatibility supportedOS", "Id", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}|"},
+        };
+        for (const auto& [path, attributes, expected] : manifestRows) EXPECT_EQ(xmlValues(path, attributes), expected) << path;
 
-        auto* image = reinterpret_cast<void*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR{3});
+        // The headers. PE32 and PE32+ optional headers place the checksum and DllCharacteristics alike.
+        auto* image = reinterpret_cast<BYTE*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR{3});
+        const IMAGE_OPTIONAL_HEADER& header = ImageNtHeader(image)->OptionalHeader;
+        const bool x86 = ImageNtHeader(image)->FileHeader.Machine == IMAGE_FILE_MACHINE_I386;
         ULONG size = 0;
         const auto* config = static_cast<const BYTE*>(ImageDirectoryEntryToData(image, TRUE, IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG, &size));
-        const ULONG flagsAt = ImageNtHeader(image)->FileHeader.Machine == IMAGE_FILE_MACHINE_I386 ? 0x36 : 0x4E;  // DependentLoadFlags
         ASSERT_TRUE(config) << "no load configuration";
-        EXPECT_TRUE(size >= flagsAt + 2 && *reinterpret_cast<const DWORD*>(config) >= flagsAt + 2) << "too short to hold the flags";
-        EXPECT_EQ(*reinterpret_cast<const WORD*>(config + flagsAt), LOAD_LIBRARY_SEARCH_SYSTEM32);
+        const ULONG flagsAt = x86 ? 0x36 : 0x4E, structureSize = *reinterpret_cast<const DWORD*>(config);  // DependentLoadFlags
+        DWORD stored = 0, computed = 0;
+        ASSERT_EQ(MapFileAndCheckSumW(exe.c_str(), &stored, &computed), DWORD{CHECKSUM_SUCCESS});
+        const WORD wanted = IMAGE_DLLCHARACTERISTICS_NX_COMPAT | IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE |
+                            IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE | (x86 ? 0 : IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA);
+        // Windows' loader expects the directory's length to be a particular one: it serves as a
+        // version check (https://learn.microsoft.com/windows/win32/debug/pe-format, "Load
+        // Configuration Layout"). Here it is the structure's own Size.
+        const std::pair<const char*, bool> facts[] = {
+            {"the directory's length is the structure's Size, which holds the flags", size == structureSize && structureSize >= flagsAt + 2},
+            {"the structure at a pointer-aligned address", (config - image) % (x86 ? 4 : 8) == 0},
+            {"imports from System32 only", *reinterpret_cast<const WORD*>(config + flagsAt) == LOAD_LIBRARY_SEARCH_SYSTEM32},
+            {"the checksum 0 or right", stored == 0 || stored == computed},
+            {"NX, dynamic base, Terminal Server aware, on x86-64 high-entropy VA", (header.DllCharacteristics & wanted) == wanted},
+        };
+        for (const auto& [fact, holds] : facts) {
+            EXPECT_TRUE(holds) << fact << std::hex << " (directory 0x" << size << ", Size 0x" << structureSize << ", checksum 0x" << stored
+                               << " of 0x" << computed << ", DllCharacteristics 0x" << header.DllCharacteristics << ")";
+        }
         FreeLibrary(module);
 
         std::vector<BYTE> info(GetFileVersionInfoSizeW(exe.c_str(), nullptr));
@@ -111,19 +163,25 @@ TEST(Exe, CarriesItsIconVersionAndLoadConfiguration) {
         VS_FIXEDFILEINFO* fixed = nullptr;
         UINT length = 0;
         ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+        const WORD numbers[] = {QUELLIN_VERSION_NUMBERS};
         const std::vector<DWORD> versions{fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS, fixed->dwProductVersionLS};
-        EXPECT_EQ(versions, (std::vector<DWORD>{0x10000, 0x10000, 0x10000, 0x10000})) << "1.0.1.0 both";
+        const DWORD high = MAKELONG(numbers[1], numbers[0]), low = MAKELONG(numbers[3], numbers[2]);
+        EXPECT_EQ(versions, (std::vector<DWORD>{high, low, high, low}));
+        // Explorer shows the first translation it finds a block for: Japanese, then neutral.
+        WORD* translations = nullptr;
+        ASSERT_TRUE(VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations), &length));
+        EXPECT_EQ(std::vector<WORD>(translations, translations + length / 2), (std::vector<WORD>{0x0411, 1200, 0x0000, 1200}));
         auto text = [&](const wchar_t* language, const wchar_t* name) {
             wchar_t* value = nullptr;
             const std::wstring path = std::wstring(L"\\StringFileInfo\\") + language + L"\\" + name;
             return VerQueryValueW(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &length) ? std::wstring(value) : L"<none>";
         };
-        const std::wstring file = exe.substr(exe.find_last_of(L'\\') + 1);
+        const std::wstring file = exe.substr(exe.find_last_of(L'\\') + 1), version = L"" QUELLIN_VERSION_TEXT;
         const std::pair<const wchar_t*, std::wstring> blocks[] = {{L"041104b0", L"Quellin 自動ログオンの設定"}, {L"000004b0", L"Quellin automatic logon settings"}};
         for (const auto& [language, description] : blocks) {
             std::wstring all;
             for (const wchar_t* name : {L"ProductName", L"FileVersion", L"ProductVersion", L"OriginalFilename", L"FileDescription"}) all += text(language, name) + L"|";
-            EXPECT_EQ(all, L"Quellin|1.0.1|1.0.1|" + file + L"|" + description + L"|");
+            EXPECT_EQ(all, L"Quellin|" + version + L"|" + version + L"|" + file + L"|" + description + L"|");
         }
     }
 }

@@ -1,7 +1,10 @@
-// The yardstick that quellin.exe is held to: the dialog's twin. The same window (class icon,
-// cursor, style, size and place), the thirteen controls made from the dialog's own layout
-// table in its fonts, and the same read of the settings, shown, painted, but none of
-// MainForm's logic. Sharing the tables, it cannot drift from the dialog.
+// The yardstick that quellin.exe is held to: the dialog's twin. It shares the dialog's code
+// and data for what any window like it must do: the class icon and cursor, the window style,
+// caption, size and first place (CenteredOrigin), the thirteen controls made from the layout
+// table in its fonts, the resources and manifest, and the read of the settings, shown and
+// painted. It leaves out MainForm's own logic: no answer to a DPI change, none of the
+// reactions between the options and boxes, no second centring as the form loads
+// (CenterForm), no OK or CANCEL. A change there is not mirrored here and moves the ratio.
 #include <windows.h>
 
 #include "dialog/CenterForm.h"
