@@ -26,7 +26,7 @@ int ScreenDpi() {
     return dpi;
 }
 
-int WindowDpi(HWND window) {
+int DpiOfWindow(HWND window) {
     const auto getDpiForWindow = User32<UINT WINAPI(HWND)>("GetDpiForWindow");
     return getDpiForWindow ? static_cast<int>(getDpiForWindow(window)) : ScreenDpi();
 }
@@ -41,6 +41,8 @@ SIZE OuterSize(int dpi) {
 }
 
 }  // namespace
+
+int (*MainForm::WindowDpi)(HWND) = DpiOfWindow;
 
 MainForm::~MainForm() {
     if (hwnd_) DestroyWindow(hwnd_);
@@ -184,11 +186,19 @@ LRESULT MainForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATE:
         // Like a dialog, keep the focus on the control that had it when the window comes back.
         if (LOWORD(wParam) == WA_INACTIVE) {
-            const HWND focus = GetFocus();
-            if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+            RememberFocus();
         } else {
             SetFocus(lastFocus_ ? lastFocus_ : (IsChecked(OnOption) ? OnOption : OffOption));
             return 0;
+        }
+        break;
+    case WM_SIZE:
+        // A minimised window can stay the active one (under Wine it does when no other window
+        // is there to take over): no hidden control may then take what is typed. The focus
+        // comes back with the window.
+        if (wParam == SIZE_MINIMIZED) {
+            RememberFocus();
+            SetFocus(nullptr);
         }
         break;
     case WM_GETDPISCALEDSIZE:
@@ -297,6 +307,11 @@ void MainForm::OKCommand_Click() {
     }
     message += L"\n管理者として実行しているかを確認し、もう一度 OK を押すか、CANCEL で終了してください。";
     MessageBoxW(hwnd_, message.c_str(), L"Quellin", MB_OK | MB_ICONERROR);
+}
+
+void MainForm::RememberFocus() {
+    const HWND focus = GetFocus();
+    if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
 }
 
 void MainForm::CancelCommand_Click() { End(); }
