@@ -64,23 +64,19 @@ TEST(Form, FollowsDpiChanges) {
     auto state = [&] { return test::Shown(form.Window()) + (GetFocus() == form.DomainText ? L"|focus kept" : L"|focus lost"); };
     const std::wstring before = state();
     EXPECT_EQ(before, L"110|bob|typed||focus kept");
-    bool started = true;
-    for (int dpi : {120, 96, 144, 120, 96, 192}) {
+    RECT outer{};
+    GetWindowRect(form.Window(), &outer);
+    EXPECT_EQ(std::pair(outer.right - outer.left, outer.bottom - outer.top), Outer(form.Window(), 120)) << "not laid out for its monitor";
+    for (int dpi : {96, 144, 120, 96, 192}) {
         SCOPED_TRACE(dpi);
-        RECT outer{};
-        if (std::exchange(started, false)) {
-            GetWindowRect(form.Window(), &outer);
-            EXPECT_EQ(std::pair(outer.right - outer.left, outer.bottom - outer.top), Outer(form.Window(), dpi));
-        } else {
-            // As Windows does: first the size the window wants at the new DPI, then the change.
-            SIZE size{};
-            ASSERT_TRUE(SendMessageW(form.Window(), WM_GETDPISCALEDSIZE, dpi, reinterpret_cast<LPARAM>(&size)));
-            EXPECT_EQ(std::pair(size.cx, size.cy), Outer(form.Window(), dpi));
-            RECT suggested{10, 20, 10 + size.cx, 20 + size.cy};
-            SendMessageW(form.Window(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
-            GetWindowRect(form.Window(), &outer);
-            EXPECT_EQ(outer.left * 1000 + outer.top, 10020) << "not where Windows suggested";
-        }
+        // As Windows does: first the size the window wants at the new DPI, then the change.
+        SIZE size{};
+        ASSERT_TRUE(SendMessageW(form.Window(), WM_GETDPISCALEDSIZE, dpi, reinterpret_cast<LPARAM>(&size)));
+        EXPECT_EQ(std::pair(size.cx, size.cy), Outer(form.Window(), dpi));
+        RECT suggested{10, 20, 10 + size.cx, 20 + size.cy};
+        SendMessageW(form.Window(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        GetWindowRect(form.Window(), &outer);
+        EXPECT_EQ(outer.left * 1000 + outer.top, 10020) << "not where Windows suggested";
         EXPECT_EQ(test::Misplaced(form.Window(), dpi), "");
         for (const Control& c : kControls) {
             SCOPED_TRACE(c.id);

@@ -163,12 +163,6 @@ void Exe::PressAndSlideOff(int id) const {
     EXPECT_TRUE(WaitFor([&] { return Focus() == Item(id); })) << "the press did not take the focus";
 }
 
-void Exe::Key(WORD key) const {
-    const HWND focus = Focus();
-    PostMessageW(focus, WM_KEYDOWN, key, 1);
-    PostMessageW(focus, WM_KEYUP, key, 0xC0000001);
-}
-
 void Exe::Press(std::initializer_list<WORD> chord, bool upOnly) const {
     std::vector<INPUT> input;
     auto add = [&](WORD key, DWORD flags) {
@@ -197,18 +191,20 @@ static std::wstring IconOf(HWND box) {
     const HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
     const HGDIOBJ old = SelectObject(dc, CreateCompatibleBitmap(screen, width, height));
     BitBlt(dc, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-    std::vector<COLORREF> shown;
-    for (int i = 0; i < width * height; ++i) shown.push_back(GetPixel(dc, i % width, i / width));
+    auto pixels = [&] {
+        std::vector<COLORREF> all;
+        for (int i = 0; i < width * height; ++i) all.push_back(GetPixel(dc, i % width, i / width));
+        return all;
+    };
+    const std::vector<COLORREF> shown = pixels();
+    const RECT all{0, 0, width, height};
     std::wstring found = L"an unknown icon";
     for (const auto& [name, id] : {std::pair{L"warning", IDI_WARNING}, {L"error", IDI_ERROR}, {L"information", IDI_INFORMATION}}) {
-        const HBRUSH background = CreateSolidBrush(shown[0]);
-        const RECT all{0, 0, width, height};
-        FillRect(dc, &all, background);  // its corner is background in every standard icon
+        const HBRUSH background = CreateSolidBrush(shown[0]);  // its corner is background in every standard icon
+        FillRect(dc, &all, background);
         DeleteObject(background);
         DrawIconEx(dc, 0, 0, LoadIconW(nullptr, id), width, height, 0, nullptr, DI_NORMAL);
-        int same = 0;
-        for (int i = 0; i < width * height; ++i) same += GetPixel(dc, i % width, i / width) == shown[i];
-        if (same == width * height) found = name;
+        if (pixels() == shown) found = name;
     }
     DeleteObject(SelectObject(dc, old));
     DeleteDC(dc);

@@ -63,7 +63,7 @@ public:
     void Click(int id) const { PostMessageW(Item(id), BM_CLICK, 0, 0); }
     void PressAndSlideOff(int id) const;  // the mouse button goes down on the control and up off it
     void Type(int id, const std::wstring& text) const;  // replaces the box's text, key by key
-    void Key(WORD key) const;                           // pressed on the focused control
+    void Key(WORD key) const { Press({key}); }         // pressed on the focused control
     // Keys pressed together on the keyboard, as SendInput makes them, to the foreground window:
     // down in turn, then up the other way round; with `upOnly`, only the releases. Returns when
     // the exe has handled them.
