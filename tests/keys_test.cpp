@@ -24,7 +24,7 @@ constexpr std::pair<int, const wchar_t*> kStops[] = {{kOnOptionId, L"ON"}, {kOff
 const std::wstring kUntouched = L"-|-|-|-|-|1";
 
 // The control with the focus, then what the dialog shows and what is stored if either changed
-// from `shown` and the key as it was; or "end" and what is stored once the dialog has ended.
+// from `was` and the key as it was; or "end" and what is stored once the dialog has ended.
 std::wstring Outcome(User exe, const std::wstring& was) {
     if (!IsWindow(exe.window)) return exe.Ended() ? L"end " + test::Winlogon() : L"no window, still running";
     std::wstring focus = exe.Focus() == exe.window ? L"the window" : exe.Focus() ? L"?" : L"no focus";
