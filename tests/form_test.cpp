@@ -39,14 +39,28 @@ testing::AssertionResult CaptionFits(HWND item, const Control& c, int dpi) {
     return testing::AssertionFailure() << "clipped: " << testing::PrintToString(std::wstring(caption));
 }
 
+// The outer size for the dialog's client area of 3900 × 2625 twips (260 × 175 pixels at 96 DPI)
+// at `dpi`, framed as Windows frames the window's own style there.
+std::pair<LONG, LONG> Outer(HWND window, int dpi) {
+    RECT r{0, 0, MulDiv(3900, dpi, 1440), MulDiv(2625, dpi, 1440)};
+    AdjustWindowRectExForDpi(&r, GetWindowLongW(window, GWL_STYLE), FALSE, GetWindowLongW(window, GWL_EXSTYLE), dpi);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
 }  // namespace
 
-// Moved to monitors of other DPIs, the form lays itself out anew, in fonts of the new size,
-// and keeps what the user has typed and chosen and where the focus is.
+// Started on a monitor whose DPI (120) is not the system's (96), the form is laid out for its
+// monitor. Moved to monitors of other DPIs, it asks for exactly its size there and lays itself
+// out anew, in fonts of the new size, and keeps what the user has typed and chosen and where the
+// focus is.
 TEST(Form, FollowsDpiChanges) {
     test::ResetWinlogon({{"AutoAdminLogon", L"1"}, {"DefaultUserName", L"bob"}, {"ShutdownWithoutLogon", L"0"}});
     MainForm form;
-    ASSERT_TRUE(form.Create(GetModuleHandleW(nullptr)));
+    const auto monitorDpi = MainForm::WindowDpi;
+    MainForm::WindowDpi = [](HWND) { return 120; };
+    const bool created = form.Create(GetModuleHandleW(nullptr));
+    MainForm::WindowDpi = monitorDpi;
+    ASSERT_TRUE(created);
     ShowWindow(form.Window(), SW_SHOW);
     EXPECT_NE(GetClassLongPtrW(form.Window(), GCLP_HICON), 0) << "no window icon";
     SetWindowTextW(form.PasswordText, L"typed");
@@ -54,14 +68,17 @@ TEST(Form, FollowsDpiChanges) {
     auto state = [&] { return test::Shown(form.Window()) + (GetFocus() == form.DomainText ? L"|focus kept" : L"|focus lost"); };
     const std::wstring before = state();
     EXPECT_EQ(before, L"110|bob|typed||focus kept");
+    RECT outer{};
+    GetWindowRect(form.Window(), &outer);
+    EXPECT_EQ(std::pair(outer.right - outer.left, outer.bottom - outer.top), Outer(form.Window(), 120)) << "not laid out for its monitor";
     for (int dpi : {96, 144, 120, 96, 192}) {
         SCOPED_TRACE(dpi);
         // As Windows does: first the size the window wants at the new DPI, then the change.
         SIZE size{};
         ASSERT_TRUE(SendMessageW(form.Window(), WM_GETDPISCALEDSIZE, dpi, reinterpret_cast<LPARAM>(&size)));
+        EXPECT_EQ(std::pair(size.cx, size.cy), Outer(form.Window(), dpi));
         RECT suggested{10, 20, 10 + size.cx, 20 + size.cy};
         SendMessageW(form.Window(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
-        RECT outer{};
         GetWindowRect(form.Window(), &outer);
         EXPECT_EQ(outer.left * 1000 + outer.top, 10020) << "not where Windows suggested";
         EXPECT_EQ(test::Misplaced(form.Window(), dpi), "");

@@ -163,20 +163,70 @@ void Exe::PressAndSlideOff(int id) const {
     EXPECT_TRUE(WaitFor([&] { return Focus() == Item(id); })) << "the press did not take the focus";
 }
 
-void Exe::Key(WORD key) const {
-    const HWND focus = Focus();
-    PostMessageW(focus, WM_KEYDOWN, key, 1);
-    PostMessageW(focus, WM_KEYUP, key, 0xC0000001);
+void Exe::Press(std::initializer_list<WORD> chord, bool upOnly) const {
+    std::vector<INPUT> input;
+    auto add = [&](WORD key, DWORD flags) {
+        input.emplace_back().type = INPUT_KEYBOARD;
+        input.back().ki = {key, static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC)), flags, 0, 0};
+    };
+    if (!upOnly) for (WORD key : chord) add(key, 0);
+    for (auto key = std::rbegin(chord); key != std::rend(chord); ++key) add(*key, KEYEVENTF_KEYUP);
+    EXPECT_EQ(SendInput(input.size(), input.data(), sizeof(INPUT)), input.size());
+    Settle();
+}
+
+void Exe::Settle() const {
+    for (int i = 0; i < 12 && SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 2000, nullptr); ++i) {}
+}
+
+// Which standard icon the box shows: its icon control's pixels on the screen against each
+// standard icon drawn here on the same background.
+static std::wstring IconOf(HWND box) {
+    HWND icon = nullptr;
+    while ((icon = FindWindowExW(box, icon, L"Static", nullptr)) && (GetWindowLongW(icon, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) {}
+    if (!icon || !IsWindowVisible(icon)) return L"no icon";
+    RECT r{};
+    GetWindowRect(icon, &r);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    const HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
+    const HGDIOBJ old = SelectObject(dc, CreateCompatibleBitmap(screen, width, height));
+    BitBlt(dc, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    auto pixels = [&] {
+        std::vector<COLORREF> all;
+        for (int i = 0; i < width * height; ++i) all.push_back(GetPixel(dc, i % width, i / width));
+        return all;
+    };
+    const std::vector<COLORREF> shown = pixels();
+    const RECT all{0, 0, width, height};
+    std::wstring found = L"an unknown icon";
+    for (const auto& [name, id] : {std::pair{L"warning", IDI_WARNING}, {L"error", IDI_ERROR}, {L"information", IDI_INFORMATION}}) {
+        const HBRUSH background = CreateSolidBrush(shown[0]);  // its corner is background in every standard icon
+        FillRect(dc, &all, background);
+        DeleteObject(background);
+        DrawIconEx(dc, 0, 0, LoadIconW(nullptr, id), width, height, 0, nullptr, DI_NORMAL);
+        if (pixels() == shown) found = name;
+    }
+    DeleteObject(SelectObject(dc, old));
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return found;
 }
 
 std::wstring Exe::TakeMessage() const {
     HWND box = nullptr;
-    if (!WaitFor([&] { return (box = FindWindowW(L"#32770", L"Quellin")) != nullptr; })) return L"<no message>";
+    if (!WaitFor([&] { return (box = FindWindowW(L"#32770", L"Quellin")) && IsWindowVisible(box); })) return L"<no message>";
+    std::wstring icon, buttons;
+    WaitFor([&] { return (icon = IconOf(box)) != L"an unknown icon"; }, 3000);  // once painted
+    for (HWND button = nullptr; (button = FindWindowExW(box, button, L"Button", nullptr));) {
+        wchar_t caption[64] = {};
+        GetWindowTextW(button, caption, 64);
+        if (IsWindowVisible(button)) buttons += caption + (L":" + std::to_wstring(GetDlgCtrlID(button)) + L" ");
+    }
     wchar_t text[2048] = {};
     GetDlgItemTextW(box, 0xFFFF, text, 2048);  // the message's id in every message box
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(box); })) << "the message box stayed";
-    return text;
+    return icon + L"|" + buttons + L"|" + text;
 }
 
 }  // namespace test

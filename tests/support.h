@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -62,9 +63,19 @@ public:
     void Click(int id) const { PostMessageW(Item(id), BM_CLICK, 0, 0); }
     void PressAndSlideOff(int id) const;  // the mouse button goes down on the control and up off it
     void Type(int id, const std::wstring& text) const;  // replaces the box's text, key by key
-    void Key(WORD key) const;                           // pressed on the focused control
+    void Key(WORD key) const { Press({key}); }         // pressed on the focused control
+    // Keys pressed together on the keyboard, as SendInput makes them, to the foreground window:
+    // down in turn, then up the other way round; with `upOnly`, only the releases. Returns when
+    // the exe has handled them.
+    void Press(std::initializer_list<WORD> chord, bool upOnly = false) const;
+    // Returns once the exe has handled what was in its queue: each message sent here is handled
+    // only between two of its messages.
+    void Settle() const;
     bool Ended() const { return WaitForSingleObject(process_.hProcess, 10000) == WAIT_OBJECT_0; }
-    std::wstring TakeMessage() const;  // the text of the message box it shows, which is then closed
+    // The message box it shows, whole, as "icon|buttons|text": the icon "warning", "error",
+    // "information" or "no icon"; each button as caption:id, a space after each. The box is
+    // then closed.
+    std::wstring TakeMessage() const;
 
 private:
     PROCESS_INFORMATION process_{};

@@ -27,7 +27,7 @@ int ScreenDpi() {
     return dpi;
 }
 
-int WindowDpi(HWND window) {
+int DpiOfWindow(HWND window) {
     const auto getDpiForWindow = User32<UINT WINAPI(HWND)>("GetDpiForWindow");
     return getDpiForWindow ? static_cast<int>(getDpiForWindow(window)) : ScreenDpi();
 }
@@ -42,6 +42,8 @@ SIZE OuterSize(int dpi) {
 }
 
 }  // namespace
+
+int (*MainForm::WindowDpi)(HWND) = DpiOfWindow;
 
 MainForm::~MainForm() {
     if (hwnd_) DestroyWindow(hwnd_);
@@ -185,11 +187,19 @@ LRESULT MainForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATE:
         // Like a dialog, keep the focus on the control that had it when the window comes back.
         if (LOWORD(wParam) == WA_INACTIVE) {
-            const HWND focus = GetFocus();
-            if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+            RememberFocus();
         } else {
             SetFocus(lastFocus_ ? lastFocus_ : (IsChecked(OnOption) ? OnOption : OffOption));
             return 0;
+        }
+        break;
+    case WM_SIZE:
+        // A minimised window can stay the active one (under Wine it does when no other window
+        // is there to take over): no hidden control may then take what is typed. The focus
+        // comes back with the window.
+        if (wParam == SIZE_MINIMIZED) {
+            RememberFocus();
+            SetFocus(nullptr);
         }
         break;
     case WM_GETDPISCALEDSIZE:
@@ -314,6 +324,11 @@ void MainForm::OKCommand_Click() {
     const std::wstring message = L"次の設定を保存できませんでした。\n\n" + list(result.failed) + L"\n" + kept +
                                  L"管理者として実行しているかを確認し、もう一度 OK を押すか、CANCEL で終了してください。";
     MessageBoxW(hwnd_, message.c_str(), L"Quellin", MB_OK | MB_ICONERROR);
+}
+
+void MainForm::RememberFocus() {
+    const HWND focus = GetFocus();
+    if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
 }
 
 void MainForm::CancelCommand_Click() { End(); }

@@ -30,6 +30,10 @@ public:
     bool Create(HINSTANCE instance);
     HWND Window() const { return hwnd_; }
 
+    // The DPI of the monitor the window stands on. Replaceable, so that a test can stand the
+    // window on a monitor whose DPI differs from the system's.
+    static int (*WindowDpi)(HWND window);
+
     // Read: shows the stored settings, running the reactions as the options and boxes change.
     // Write: stores the settings the controls show and says what could not be stored.
     void レジストリデータ取得処理();
@@ -45,6 +49,7 @@ private:
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     bool PressFocusedButtonOnEnter(const MSG& msg);
     void LayOut(HINSTANCE instance);
+    void RememberFocus();
     void End();
 
     // Event procedures.
