@@ -60,6 +60,10 @@ TEST(Settings, Read) {
         test::ResetWinlogon(row.stored, KEY_WOW64_64KEY, row.type);
         EXPECT_EQ(Show(ReadSettings()), row.shown) << testing::PrintToString(row.stored);
     }
+    // Bytes that do not decode, in a value of no string type: marked, and so never stored back.
+    test::ResetWinlogon();
+    test::Put(test::kWinlogon, "DefaultUserName", REG_BINARY, "a\x82");  // '‚' in 1252; in 932 and UTF-8, no character
+    EXPECT_EQ(Show(ReadSettings()), GetACP() == 1252 ? L"OFF|a\u201A|||-|-" : L"OFF|!a\uFFFD|||-|-");
 }
 
 namespace {

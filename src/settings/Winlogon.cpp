@@ -47,11 +47,14 @@ Check CheckFor(const Value& value, Check one) {
 }
 
 // A text value, shown trimmed. When the ANSI read lost something, the Unicode form is what the
-// user sees; either way, a text that is not exactly the stored one is marked so.
+// user sees; either way, a text that is not exactly the stored one is marked so. A value of
+// another type has no Unicode form: it is marked when its bytes did not all decode.
 void ReadText(const Value& value, Text& text) {
     text.text = Read(value);
     std::wstring unicode;
-    if (SharedModule::GetRegistryUnicodeString(kRoot, kKeyPath, value.name, unicode) && unicode != text.text) {
+    if (!SharedModule::GetRegistryUnicodeString(kRoot, kKeyPath, value.name, unicode)) {
+        text.shownAsStored = text.text.find(L'\uFFFD') == std::wstring::npos;
+    } else if (unicode != text.text) {
         text.shownAsStored = false;
         Wipe(text.text);
         text.text = Trim(unicode);
