@@ -1,7 +1,8 @@
 // The yardstick that quellin.exe is held to: the dialog's twin. It shares the dialog's code
 // and data for what any window like it must do: the class icon and cursor, the window style,
 // caption, size and first place (CenteredOrigin), the thirteen controls made from the layout
-// table in its fonts, the resources and manifest, and the read of the settings, shown and
+// table in its fonts, the resources and manifest, and the read of the settings (with the
+// snapshot that OK compares with), shown and
 // painted. It leaves out MainForm's own logic: no answer to a DPI change, none of the
 // reactions between the options and boxes, no second centring as the form loads
 // (CenterForm), no OK or CANCEL. A change there is not mirrored here and moves the ratio.
@@ -56,7 +57,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(control.font == Layout::Font::Option ? optionFont : formFont), FALSE);
     }
 
-    // The settings as read, shown as they are.
+    // The settings as read, with the snapshot taken before that OK compares with, shown as
+    // they are.
+    const Winlogon::Snapshot snapshot = Winlogon::TakeSnapshot();
     const Winlogon::Settings settings = Winlogon::ReadSettings();
     auto item = [window](int id) { return GetDlgItem(window, id); };
     SendMessageW(item(settings.autoLogon ? Layout::kOnOptionId : Layout::kOffOptionId), BM_SETCHECK, BST_CHECKED, 0);
