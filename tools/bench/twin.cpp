@@ -2,8 +2,7 @@
 // and data for what any window like it must do: the class icon and cursor, the window style,
 // caption, size and first place (CenteredOrigin), the thirteen controls made from the layout
 // table in its fonts, the resources and manifest, and the read of the settings (with the
-// snapshot that OK compares with), shown and
-// painted. It leaves out MainForm's own logic: no answer to a DPI change, none of the
+// snapshot that OK compares with), shown and painted. It leaves out MainForm's own logic: no answer to a DPI change, none of the
 // reactions between the options and boxes, no second centring as the form loads
 // (CenterForm), no OK or CANCEL. A change there is not mirrored here and moves the ratio.
 #include <windows.h>
