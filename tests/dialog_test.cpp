@@ -123,7 +123,7 @@ TEST(Dialog, OkThatCannotStoreSaysWhy) {
     }
 }
 
-// The layout, the focus order and the keys: Escape, and Enter in a text box, neither store nor
+// Where the window opens, the focus order and the keys: Escape, and Enter in a text box, neither store nor
 // end; Enter on a focused button presses it.
 TEST(Dialog, GeometryFocusOrderAndKeysAtTwoDpis) {
     for (DWORD dpi : {96, 144}) {
@@ -135,21 +135,14 @@ TEST(Dialog, GeometryFocusOrderAndKeysAtTwoDpis) {
         test::Exe exe;
         setDpi(96);
 
-        EXPECT_EQ(test::Misplaced(exe.window, dpi), "");
-        wchar_t caption[32] = {};
-        GetWindowTextW(exe.window, caption, 32);
-        EXPECT_STREQ(caption, L"Quellin Ver 1.0.1");
-        RECT client{}, outer{};
-        GetClientRect(exe.window, &client);
-        EXPECT_NEAR(client.right, 260 * dpi / 96.0, dpi == 96 ? 0 : 1);
-        EXPECT_NEAR(client.bottom, 175 * dpi / 96.0, dpi == 96 ? 0 : 1);
+        // The approved pictures show the window itself; where it opens they cannot.
+        RECT outer{};
         GetWindowRect(exe.window, &outer);
         EXPECT_NEAR(outer.left, (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2, 1) << "not centred";
         EXPECT_NEAR(outer.top, (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2, 1) << "not centred";
 
         // Screen readers name a box by the label just before it.
         for (int i = 0; i < 3; ++i) EXPECT_EQ(GetWindow(exe.Item(kUserTextId + i), GW_HWNDPREV), exe.Item(kLabel0Id + i));
-        EXPECT_EQ(SendMessageW(exe.Item(kPasswordTextId), EM_GETPASSWORDCHAR, 0, 0), L'*');
         // The option pair first, as one stop; focusing it never selects ON. Once round, back in
         // the user name, Enter and Escape; then on to OK.
         EXPECT_EQ(exe.Focus(), exe.Item(kOffOptionId));
