@@ -119,8 +119,9 @@ TEST(Picture, TheDialogLooksAsApproved) {
             Picture render;
             if (!test::WaitFor([&] { return (render = Capture(exe.window)) == approved; }, 5000)) {
                 const std::wstring rendered = test::BesideTests(L"rendered-" + name), difference = test::BesideTests(L"difference-" + name);
-                ADD_FAILURE() << "differs from the approved picture: the render in " << testing::PrintToString(rendered)
-                              << (Write(render, rendered) ? "" : " (not written)") << ", the differing pixels in red in " << testing::PrintToString(difference);
+                ADD_FAILURE() << (approved.bgra.empty() ? "no approved picture could be read" : "differs from the approved picture")
+                              << ": the render in " << testing::PrintToString(rendered) << (Write(render, rendered) ? "" : " (not written)")
+                              << ", the differing pixels in red in " << testing::PrintToString(difference);
                 Write(Difference(render, approved), difference);
             }
         }
