@@ -113,8 +113,12 @@ TEST(Picture, TheDialogLooksAsApproved) {
             const HWND focus = exe.Item(clicks.empty() ? kOffOptionId : clicks.back());
             ASSERT_TRUE(test::WaitFor([&] { return exe.Focus() == focus && test::Shown(exe.window) == shown; }))
                 << "shows " << testing::PrintToString(test::Shown(exe.window));
-            // Painting ends a moment after the state shows: render until the render matches. Renders
-            // of one build have always been identical here, on a busy machine too: no tolerance.
+            // The option buttons overlap (ＯＮ's 735 twips reach into ＯＦＦ's) and paint over each
+            // other in the order their changes come: painted afresh, in z-order, all of it, the
+            // picture is the same every time. Painting ends a moment later: render until the render
+            // matches. Renders of one build have then always been identical, on a busy machine
+            // too: no tolerance.
+            RedrawWindow(exe.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
             const Picture approved = Read(approvedDir + (L"/" + name));
             Picture render;
             if (!test::WaitFor([&] { return (render = Capture(exe.window)) == approved; }, 5000)) {
