@@ -166,35 +166,6 @@ TEST(Dialog, OkKeepsWhatAnotherProgramChangedMeanwhile) {
     }
 }
 
-// The layout at two DPIs. The keys and the focus order: keys_test.cpp.
-TEST(Dialog, GeometryFocusOrderAndKeysAtTwoDpis) {
-    for (DWORD dpi : {96, 144}) {
-        SCOPED_TRACE(dpi);
-        test::ResetWinlogon();
-        // The DPI that Wine gives processes started from now on.
-        auto setDpi = [](DWORD d) { RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &d, 4); };
-        setDpi(dpi);
-        test::Exe exe;
-        setDpi(96);
-
-        EXPECT_EQ(test::Misplaced(exe.window, dpi), "");
-        wchar_t caption[32] = {};
-        GetWindowTextW(exe.window, caption, 32);
-        EXPECT_STREQ(caption, L"Quellin Ver " QUELLIN_VERSION_TEXT);
-        RECT client{}, outer{};
-        GetClientRect(exe.window, &client);
-        EXPECT_NEAR(client.right, 260 * dpi / 96.0, dpi == 96 ? 0 : 1);
-        EXPECT_NEAR(client.bottom, 175 * dpi / 96.0, dpi == 96 ? 0 : 1);
-        GetWindowRect(exe.window, &outer);
-        EXPECT_NEAR(outer.left, (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2, 1) << "not centred";
-        EXPECT_NEAR(outer.top, (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2, 1) << "not centred";
-
-        // Screen readers name a box by the label just before it.
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(GetWindow(exe.Item(kUserTextId + i), GW_HWNDPREV), exe.Item(kLabel0Id + i));
-        EXPECT_EQ(SendMessageW(exe.Item(kPasswordTextId), EM_GETPASSWORDCHAR, 0, 0), L'*');
-    }
-}
-
 // The 32-bit build edits the key that the logon service reads, never its WOW6432Node copy.
 TEST(View32, TheThirtyTwoBitExeEditsTheSixtyFourBitKey) {
     test::ResetWinlogon({{"DefaultUserName", L"sixty-four"}});

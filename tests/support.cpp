@@ -30,21 +30,6 @@ bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds) {
     return true;
 }
 
-std::string Misplaced(HWND dialog, int dpi) {
-    const double scale = dpi / 96.0, tolerance = dpi == 96 ? 0 : 1;
-    std::string wrong;
-    for (const auto& [id, left, top, width, height] : kPixelsAt96) {
-        RECT r{};
-        GetWindowRect(GetDlgItem(dialog, id), &r);
-        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
-        const int actual[] = {r.left, r.top, r.right - r.left, r.bottom - r.top}, want[] = {left, top, width, height};
-        for (int i = 0; i < 4; ++i) {
-            if (std::abs(actual[i] - want[i] * scale) > tolerance) wrong += " control " + std::to_string(id) + " edge " + std::to_string(i);
-        }
-    }
-    return wrong;
-}
-
 std::wstring Shown(HWND dialog) {
     using namespace Layout;
     auto checked = [&](int id) { return SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0) == BST_CHECKED; };

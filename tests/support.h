@@ -16,17 +16,6 @@ constexpr const char* kWinlogon = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersi
 constexpr const char* kNames[] = {"AutoAdminLogon",    "DefaultUserName",      "DefaultPassword",
                                   "DefaultDomainName", "ShutdownWithoutLogon", "DontDisplayLastUserName"};
 
-// Where each control stands in the client area, in pixels at 96 DPI (its twips divided by 15):
-// id, left, top, width, height.
-constexpr int kPixelsAt96[][5] = {
-    {100, 4, 4, 113, 45},   {101, 12, 24, 49, 21},   {102, 56, 24, 49, 21},   {103, 8, 68, 78, 13},   {104, 8, 92, 78, 13},
-    {105, 8, 116, 78, 13},  {106, 92, 64, 161, 19},  {107, 92, 88, 161, 19},  {108, 92, 112, 161, 19},
-    {109, 172, 4, 81, 25},  {110, 172, 32, 81, 25},  {111, 8, 136, 245, 17},  {112, 8, 152, 245, 21}};
-
-// The controls of the dialog that do not stand where kPixelsAt96 puts them at `dpi`, give or
-// take a pixel for rounding above 96; empty when all do.
-std::string Misplaced(HWND dialog, int dpi);
-
 // ON, the shutdown box and the last-user box of the dialog as 1/0, then its three texts, '|'
 // between them.
 std::wstring Shown(HWND dialog);
