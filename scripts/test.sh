@@ -7,6 +7,7 @@ bash scripts/install-deps.sh
 source scripts/wine-env.sh
 
 quellin_build
+unset DISPLAY  # a private Xvfb with no window manager, always: the approved pictures are drawn so
 quellin_private_prefix
 quellin_persistent_server
 cd "$QUELLIN_BUILD"
