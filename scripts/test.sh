@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test through CTest under Wine, in a private
-# throw-away Wine prefix and, when there is no display, on a private Xvfb.
+# throw-away Wine prefix, on a private Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
