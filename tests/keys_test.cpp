@@ -74,7 +74,10 @@ TEST(Dialog, EachKeyOnEachControl) {
              for (WPARAM command : {SC_MINIMIZE, SC_RESTORE}) {
                  PostMessageW(e.window, WM_SYSCOMMAND, command, 0);
                  EXPECT_TRUE(test::WaitFor([&] { return IsIconic(e.window) == (command == SC_MINIMIZE); })) << "not minimised or restored";
-                 if (command == SC_MINIMIZE) e.Press({VK_SPACE, VK_RETURN});
+                 if (command != SC_MINIMIZE) continue;
+                 // Activated while minimised, as from the taskbar on Windows: still no control takes the keys.
+                 SendMessageW(e.window, WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, TRUE), 0);
+                 e.Press({VK_SPACE, VK_RETURN});
              }
          }, kSame},
     };

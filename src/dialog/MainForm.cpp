@@ -185,11 +185,12 @@ LRESULT MainForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         default: return 0;  // IDOK and IDCANCEL from Enter and Escape: nothing
         }
     case WM_ACTIVATE:
-        // Like a dialog, keep the focus on the control that had it when the window comes back.
+        // Like a dialog, keep the focus on the control that had it when the window comes back;
+        // activated while minimised (the high word says so), no control takes it yet.
         if (LOWORD(wParam) == WA_INACTIVE) {
             RememberFocus();
         } else {
-            SetFocus(lastFocus_ ? lastFocus_ : (IsChecked(OnOption) ? OnOption : OffOption));
+            if (!HIWORD(wParam)) RestoreFocus();
             return 0;
         }
         break;
@@ -200,6 +201,8 @@ LRESULT MainForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (wParam == SIZE_MINIMIZED) {
             RememberFocus();
             SetFocus(nullptr);
+        } else if (GetActiveWindow() == hwnd_ && !GetFocus()) {
+            RestoreFocus();
         }
         break;
     case WM_GETDPISCALEDSIZE:
@@ -325,6 +328,8 @@ void MainForm::OKCommand_Click() {
                                  L"管理者として実行しているかを確認し、もう一度 OK を押すか、CANCEL で終了してください。";
     MessageBoxW(hwnd_, message.c_str(), L"Quellin", MB_OK | MB_ICONERROR);
 }
+
+void MainForm::RestoreFocus() { SetFocus(lastFocus_ ? lastFocus_ : (IsChecked(OnOption) ? OnOption : OffOption)); }
 
 void MainForm::RememberFocus() {
     const HWND focus = GetFocus();

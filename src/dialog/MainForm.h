@@ -49,6 +49,7 @@ private:
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     bool PressFocusedButtonOnEnter(const MSG& msg);
     void LayOut(HINSTANCE instance);
+    void RestoreFocus();
     void RememberFocus();
     void End();
 
