@@ -133,6 +133,9 @@ int MainForm::Run(HINSTANCE instance, int show) {
     UpdateWindow(form.hwnd_);
     MSG msg{};
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        // Out of sight, nothing takes keys: Wine, busy, has been seen to hand a minimised
+        // window's focus back to a control before it is restored.
+        if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && form.hwnd_ && IsIconic(form.hwnd_)) continue;
         if (form.PressFocusedButtonOnEnter(msg)) continue;
         // The dialog manager gives Tab and the arrow keys their usual meaning. It turns Escape
         // and Enter into IDCANCEL and IDOK, which no control here answers to.
