@@ -140,9 +140,10 @@ TEST(Exe, CarriesItsIconVersionAndLoadConfiguration) {
         ASSERT_EQ(MapFileAndCheckSumW(exe.c_str(), &stored, &computed), DWORD{CHECKSUM_SUCCESS});
         const WORD wanted = IMAGE_DLLCHARACTERISTICS_NX_COMPAT | IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE |
                             IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE | (x86 ? 0 : IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA);
-        // Windows' loader expects the directory's length to be a particular one: it serves as a
-        // version check (https://learn.microsoft.com/windows/win32/debug/pe-format, "Load
-        // Configuration Layout"). Here it is the structure's own Size.
+        // As far as public sources show, Windows' loader uses the structure only when the
+        // directory's length is the structure's own Size (x86 also takes 64); Microsoft's pages
+        // (https://learn.microsoft.com/windows/win32/debug/pe-format) document the fields, not
+        // this rule. Here the two are the same.
         const std::pair<const char*, bool> facts[] = {
             {"the directory's length is the structure's Size, which holds the flags", size == structureSize && structureSize >= flagsAt + 2},
             {"the structure at a pointer-aligned address", (config - image) % (x86 ? 4 : 8) == 0},
