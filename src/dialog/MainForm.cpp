@@ -133,9 +133,6 @@ int MainForm::Run(HINSTANCE instance, int show) {
     UpdateWindow(form.hwnd_);
     MSG msg{};
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        // Out of sight, nothing takes keys: Wine, busy, has been seen to hand a minimised
-        // window's focus back to a control before it is restored.
-        if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && form.hwnd_ && IsIconic(form.hwnd_)) continue;
         if (form.PressFocusedButtonOnEnter(msg)) continue;
         // The dialog manager gives Tab and the arrow keys their usual meaning. It turns Escape
         // and Enter into IDCANCEL and IDOK, which no control here answers to.
@@ -188,12 +185,11 @@ LRESULT MainForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         default: return 0;  // IDOK and IDCANCEL from Enter and Escape: nothing
         }
     case WM_ACTIVATE:
-        // Like a dialog, keep the focus on the control that had it when the window comes back;
-        // activated while minimised (the high word says so), no control takes it yet.
+        // Like a dialog, keep the focus on the control that had it when the window comes back.
         if (LOWORD(wParam) == WA_INACTIVE) {
             RememberFocus();
         } else {
-            if (!HIWORD(wParam)) RestoreFocus();
+            RestoreFocus();
             return 0;
         }
         break;
@@ -204,8 +200,6 @@ LRESULT MainForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         if (wParam == SIZE_MINIMIZED) {
             RememberFocus();
             SetFocus(nullptr);
-        } else if (GetActiveWindow() == hwnd_ && !GetFocus()) {
-            RestoreFocus();
         }
         break;
     case WM_GETDPISCALEDSIZE:
