@@ -91,7 +91,7 @@ TEST(Dialog, EachKeyOnEachControl) {
             const std::wstring was = test::Shown(exe.window);
             act(exe);
             std::wstring outcome;
-            EXPECT_TRUE(test::WaitFor([&] { return (outcome = Outcome(exe, was)) == after[i]; }, 2000)) << testing::PrintToString(outcome);
+            EXPECT_TRUE(test::WaitFor([&] { return (outcome = Outcome(exe, was)) == after[i]; }, 5000)) << testing::PrintToString(outcome);
         }
     }
 }
