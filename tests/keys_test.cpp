@@ -75,7 +75,7 @@ TEST(Dialog, EachKeyOnEachControl) {
                  PostMessageW(e.window, WM_SYSCOMMAND, command, 0);
                  const bool minimised = command == SC_MINIMIZE;
                  // Out of sight, no control has the focus, so none takes what is typed.
-                 EXPECT_TRUE(test::WaitFor([&] { return IsIconic(e.window) == minimised && !(minimised && e.Focus()); }, 2000))
+                 EXPECT_TRUE(test::WaitFor([&] { return IsIconic(e.window) == minimised && !(minimised && e.Focus()); }, 5000))
                      << "not restored, or a hidden control has the focus";
              }
          }, kSame},
