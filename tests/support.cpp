@@ -108,7 +108,12 @@ std::wstring Winlogon(REGSAM view) {
 Exe::Exe(const std::wstring& path) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_)) {
+    // Wine, busy, now and then fails a start with an internal error (1359): try again.
+    bool started = false;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        started = CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_);
+    }
+    if (!started) {
         ADD_FAILURE() << "cannot start the exe, error " << GetLastError();
         return;
     }
