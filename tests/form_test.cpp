@@ -1,4 +1,5 @@
-// The form in-process, where a DPI change can be sent to it; and the exe's own resources.
+// The form in-process, where a DPI change can be sent to it and its class read; and the exe's
+// own resources.
 #include <gtest/gtest.h>
 
 #include "dialog/Layout.h"
@@ -8,35 +9,41 @@
 #include <dbghelp.h>
 #include <imagehlp.h>
 
-#include <sstream>
 #include <string_view>
 
 using namespace Layout;
 
-namespace {
 
-// The outer size for the dialog's client area of 3900 × 2625 twips (260 × 175 pixels at 96 DPI)
-// at `dpi`, framed as Windows frames the window's own style there.
-std::pair<LONG, LONG> Outer(HWND window, int dpi) {
-    RECT r{0, 0, MulDiv(3900, dpi, 1440), MulDiv(2625, dpi, 1440)};
-    AdjustWindowRectExForDpi(&r, GetWindowLongW(window, GWL_STYLE), FALSE, GetWindowLongW(window, GWL_EXSTYLE), dpi);
-    return {r.right - r.left, r.bottom - r.top};
-}
-
-}  // namespace
-
-// Started on a monitor whose DPI (120) is not the system's (96), the form is laid out for its
+// Its class gives the arrow cursor and the sharp icon. Started on a monitor whose DPI (120) is not the system's (96), the form is laid out for its
 // monitor. Moved to monitors of other DPIs, it asks for exactly its size there and lays itself
 // out anew, in fonts of the new size, and keeps what the user has typed and chosen and where the
 // focus is.
-TEST(Form, FollowsDpiChanges) {
+TEST(Form, ClassAndDpiChanges) {
     test::ResetWinlogon({{"AutoAdminLogon", L"1"}, {"DefaultUserName", L"bob"}, {"ShutdownWithoutLogon", L"0"}});
+    // The outer size for the dialog's client area of 3900 × 2625 twips (260 × 175 pixels at 96
+    // DPI) at `dpi`, framed as Windows frames the window's own style there.
+    auto outerAt = [](HWND window, int dpi) {
+        RECT r{0, 0, MulDiv(3900, dpi, 1440), MulDiv(2625, dpi, 1440)};
+        AdjustWindowRectExForDpi(&r, GetWindowLongW(window, GWL_STYLE), FALSE, GetWindowLongW(window, GWL_EXSTYLE), dpi);
+        return std::pair(r.right - r.left, r.bottom - r.top);
+    };
     MainForm form;
     const auto monitorDpi = MainForm::WindowDpi;
     MainForm::WindowDpi = [](HWND) { return 120; };
     const bool created = form.Create(GetModuleHandleW(nullptr));
     MainForm::WindowDpi = monitorDpi;
     ASSERT_TRUE(created);
+    // What no picture shows: the arrow over the window, and a large icon that is the 32 x 32
+    // image itself, not one of another size scaled. (Wine does not let another process read a
+    // window's class.)
+    EXPECT_EQ(GetClassLongPtrW(form.Window(), GCLP_HCURSOR), reinterpret_cast<LONG_PTR>(LoadCursorW(nullptr, IDC_ARROW)));
+    ICONINFO icon{};
+    BITMAP image{};
+    ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(GetClassLongPtrW(form.Window(), GCLP_HICON)), &icon)) << "no window icon";
+    GetObjectW(icon.hbmColor, sizeof image, &image);
+    EXPECT_EQ(std::make_pair(image.bmWidth, image.bmHeight), std::make_pair(32L, 32L));
+    DeleteObject(icon.hbmColor);
+    DeleteObject(icon.hbmMask);
     ShowWindow(form.Window(), SW_SHOW);
     SetWindowTextW(form.PasswordText, L"typed");
     SetFocus(form.DomainText);
@@ -45,7 +52,7 @@ TEST(Form, FollowsDpiChanges) {
     EXPECT_EQ(before, L"110|bob|typed||focus kept");
     RECT outer{};
     GetWindowRect(form.Window(), &outer);
-    EXPECT_EQ(std::pair(outer.right - outer.left, outer.bottom - outer.top), Outer(form.Window(), 120)) << "not laid out for its monitor";
+    EXPECT_EQ(std::pair(outer.right - outer.left, outer.bottom - outer.top), outerAt(form.Window(), 120)) << "not laid out for its monitor";
     // Every control stays where it stands at 96 DPI, which the pictures approve, scaled, give or
     // take a pixel of rounding.
     auto place = [&](int id) {
@@ -60,7 +67,7 @@ TEST(Form, FollowsDpiChanges) {
         // As Windows does: first the size the window wants at the new DPI, then the change.
         SIZE size{};
         ASSERT_TRUE(SendMessageW(form.Window(), WM_GETDPISCALEDSIZE, dpi, reinterpret_cast<LPARAM>(&size)));
-        EXPECT_EQ(std::pair(size.cx, size.cy), Outer(form.Window(), dpi));
+        EXPECT_EQ(std::pair(size.cx, size.cy), outerAt(form.Window(), dpi));
         RECT suggested{10, 20, 10 + size.cx, 20 + size.cy};
         SendMessageW(form.Window(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
         GetWindowRect(form.Window(), &outer);
@@ -98,35 +105,25 @@ TEST(Exe, CarriesItsIconVersionAndLoadConfiguration) {
         // https://learn.microsoft.com/windows/win32/sysinfo/targeting-your-application-at-windows-8-1 (Windows 10/11).
         const HRSRC manifest = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
         ASSERT_TRUE(manifest) << "no manifest as resource 1";
-        const std::string xml(static_cast<const char*>(LockResource(LoadResource(module, manifest))), SizeofResource(module, manifest));
-        // The attributes named (a dot: the text) of an element, each name of its path found after the one before.
-        auto xmlValues = [&xml](const std::string& path, const std::string& attributes) -> std::string {
-            size_t at = 0;
-            std::istringstream names(path), wanted(attributes);
-            for (std::string name; names >> name;) {
-                do at = xml.find("<" + name, at + 1);
-                while (at != std::string::npos && std::string_view(" />\r\n\t").find(xml[at + 1 + name.size()]) == std::string::npos);
-                if (at == std::string::npos) return "<no " + name + ">";
-            }
-            const size_t end = xml.find('>', at);
-            std::string values;
-            for (std::string a; wanted >> a;) {
-                const size_t pos = a == "." ? end : xml.find(" " + a + "=\"", at), from = pos + (a == "." ? 1 : a.size() + 3);
-                values += pos > end ? "<none>|" : xml.substr(from, xml.find_first_of("\"<", from) - from) + "|";
-            }
-            return values;
+        // Each element is looked for whole, its attributes in the manifest's order, with each
+        // run of white space made one space.
+        std::string xml;
+        for (const char c : std::string_view(static_cast<const char*>(LockResource(LoadResource(module, manifest))), SizeofResource(module, manifest))) {
+            if (!isspace(c)) xml += c;
+            else if (!xml.empty() && xml.back() != ' ') xml += ' ';
+        }
+        const char* const elements[] = {
+            R"(<trustInfo xmlns="urn:schemas-microsoft-com:asm.v3"> <security> <requestedPrivileges> )"
+            R"(<requestedExecutionLevel level="requireAdministrator" uiAccess="false"/>)",
+            R"(<dependentAssembly> <assemblyIdentity type="win32" name="Microsoft.Windows.Common-Controls" version="6.0.0.0" )"
+            R"(processorArchitecture="*" publicKeyToken="6595b64144ccf1df" language="*"/>)",
+            R"(<application xmlns="urn:schemas-microsoft-com:asm.v3"> <windowsSettings> )"
+            R"(<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware> )"
+            R"(<dpiAwareness xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">PerMonitorV2, System</dpiAwareness>)",
+            R"(<compatibility xmlns="urn:schemas-microsoft-com:compatibility.v1"> <application> )"
+            R"(<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>)",
         };
-        const char* const manifestRows[][3] = {
-            {"trustInfo", "xmlns", "urn:schemas-microsoft-com:asm.v3|"},
-            {"trustInfo requestedExecutionLevel", "level uiAccess", "requireAdministrator|false|"},
-            {"dependentAssembly assemblyIdentity", "type name version processorArchitecture publicKeyToken language",
-             "win32|Microsoft.Windows.Common-Controls|6.0.0.0|*|6595b64144ccf1df|*|"},
-            {"windowsSettings dpiAware", "xmlns .", "http://schemas.microsoft.com/SMI/2005/WindowsSettings|true|"},
-            {"windowsSettings dpiAwareness", "xmlns .", "http://schemas.microsoft.com/SMI/2016/WindowsSettings|PerMonitorV2, System|"},
-            {"compatibility", "xmlns", "urn:schemas-microsoft-com:compatibility.v1|"},
-            {"compatibility supportedOS", "Id", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}|"},
-        };
-        for (const auto& [path, attributes, expected] : manifestRows) EXPECT_EQ(xmlValues(path, attributes), expected) << path;
+        for (const char* element : elements) EXPECT_NE(xml.find(element), std::string::npos) << element;
 
         // The headers. PE32 and PE32+ optional headers place the checksum and DllCharacteristics alike.
         auto* image = reinterpret_cast<BYTE*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR{3});
@@ -162,10 +159,10 @@ TEST(Exe, CarriesItsIconVersionAndLoadConfiguration) {
         VS_FIXEDFILEINFO* fixed = nullptr;
         UINT length = 0;
         ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-        const WORD numbers[] = {QUELLIN_VERSION_NUMBERS};
-        const std::vector<DWORD> versions{fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS, fixed->dwProductVersionLS};
-        const DWORD high = MAKELONG(numbers[1], numbers[0]), low = MAKELONG(numbers[3], numbers[2]);
-        EXPECT_EQ(versions, (std::vector<DWORD>{high, low, high, low}));
+        const WORD n[] = {QUELLIN_VERSION_NUMBERS};
+        const DWORD high = MAKELONG(n[1], n[0]), low = MAKELONG(n[3], n[2]);
+        EXPECT_EQ((std::vector<DWORD>{fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS, fixed->dwProductVersionLS}),
+                  (std::vector<DWORD>{high, low, high, low}));
         // Explorer shows the first translation it finds a block for: Japanese, then neutral.
         WORD* translations = nullptr;
         ASSERT_TRUE(VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations), &length));

@@ -62,10 +62,7 @@ TEST(Dialog, EachKeyOnEachControl) {
              for (HWND front : {other, e.window}) {
                  // This thread handles its own window's activation and loss of it as it goes: else
                  // its window, gone, would still count as its active one and hand the activation on.
-                 EXPECT_TRUE(SetForegroundWindow(front) && test::WaitFor([&] {
-                     for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&m);
-                     return GetForegroundWindow() == front;
-                 })) << "not activated";
+                 EXPECT_TRUE(SetForegroundWindow(front) && test::WaitFor([&] { return GetForegroundWindow() == front; })) << "not activated";
                  e.Settle();
              }
              DestroyWindow(other);

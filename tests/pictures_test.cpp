@@ -5,75 +5,13 @@
 #include "support.h"
 
 #include <gtest/gtest.h>
-#include <wincodec.h>
-#include <wrl/client.h>
 
 #include "dialog/Layout.h"
-#include "dialog/MainForm.h"
+#include "Picture.h"
 
 using namespace Layout;
 
 namespace {
-
-using Microsoft::WRL::ComPtr;
-
-struct Picture {
-    UINT width = 0, height = 0;
-    std::vector<BYTE> bgra;  // rows top down, four bytes a pixel
-    bool operator==(const Picture&) const = default;
-};
-
-IWICImagingFactory* Wic() {
-    static ComPtr<IWICImagingFactory> factory;
-    if (!factory && SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory));
-    return factory.Get();
-}
-
-Picture Read(const std::wstring& path) {
-    Picture p;
-    ComPtr<IWICBitmapDecoder> decoder;
-    ComPtr<IWICBitmapFrameDecode> frame;
-    ComPtr<IWICBitmapSource> bgra;
-    const bool read = SUCCEEDED(Wic()->CreateDecoderFromFilename(path.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand, &decoder)) &&
-                      SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.Get(), &bgra)) &&
-                      SUCCEEDED(bgra->GetSize(&p.width, &p.height)) && (p.bgra.resize(p.width * p.height * 4), true) &&
-                      SUCCEEDED(bgra->CopyPixels(nullptr, p.width * 4, p.bgra.size(), p.bgra.data()));
-    return read ? p : Picture{};
-}
-
-bool Write(Picture p, const std::wstring& path) {
-    ComPtr<IWICStream> stream;
-    ComPtr<IWICBitmapEncoder> encoder;
-    ComPtr<IWICBitmapFrameEncode> frame;
-    WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
-    return SUCCEEDED(Wic()->CreateStream(&stream)) && SUCCEEDED(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE)) &&
-           SUCCEEDED(Wic()->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
-           SUCCEEDED(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache)) && SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) &&
-           SUCCEEDED(frame->Initialize(nullptr)) && SUCCEEDED(frame->SetSize(p.width, p.height)) && SUCCEEDED(frame->SetPixelFormat(&format)) &&
-           format == GUID_WICPixelFormat32bppBGRA && SUCCEEDED(frame->WritePixels(p.height, p.width * 4, p.bgra.size(), p.bgra.data())) &&
-           SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
-}
-
-// The window's rectangle of the screen. No window manager runs on the test display, so Wine
-// draws the frame and caption itself, and nothing else covers the window.
-Picture Capture(HWND window) {
-    RECT r{};
-    GetWindowRect(window, &r);
-    Picture p{static_cast<UINT>(r.right - r.left), static_cast<UINT>(r.bottom - r.top), {}};
-    BITMAPINFO info{{sizeof(BITMAPINFOHEADER), r.right - r.left, r.top - r.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
-    const HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
-    const HBITMAP bitmap = CreateCompatibleBitmap(screen, p.width, p.height);
-    const HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, p.width, p.height, screen, r.left, r.top, SRCCOPY);
-    SelectObject(memory, old);
-    p.bgra.resize(p.width * p.height * 4);
-    GetDIBits(memory, bitmap, 0, p.height, p.bgra.data(), &info, DIB_RGB_COLORS);
-    for (size_t i = 3; i < p.bgra.size(); i += 4) p.bgra[i] = 255;  // the screen has no alpha
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return p;
-}
 
 // The approved picture paled, with the pixels that differ in red.
 Picture Difference(const Picture& render, Picture approved) {
@@ -98,6 +36,8 @@ TEST(Picture, TheDialogLooksAsApproved) {
     };
     const wchar_t* const approvedDir = _wgetenv(L"QUELLIN_APPROVED");
     ASSERT_TRUE(approvedDir) << "QUELLIN_APPROVED names no folder";
+    // The guide's picture is the empty one at 96 DPI (scripts/approve-pictures.sh copies it).
+    EXPECT_EQ(ReadPng(approvedDir + std::wstring(L"/../../docs/quellin.png")), ReadPng(approvedDir + std::wstring(L"/empty-96.png"))) << "the guide's picture";
     for (DWORD dpi : {96, 144}) {
         for (const auto& [shot, clicks, shown] : shots) {
             const std::wstring name = shot + (L"-" + std::to_wstring(dpi)) + L".png";
@@ -126,31 +66,15 @@ TEST(Picture, TheDialogLooksAsApproved) {
             // matches. Renders of one build have then always been identical, on a busy machine
             // too: no tolerance.
             RedrawWindow(exe.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-            const Picture approved = Read(approvedDir + (L"/" + name));
+            const Picture approved = ReadPng(approvedDir + (L"/" + name));
             Picture render;
-            if (!test::WaitFor([&] { return (render = Capture(exe.window)) == approved; }, 5000)) {
+            if (!test::WaitFor([&] { return (render = CaptureWindow(exe.window)) == approved; }, 5000)) {
                 const std::wstring rendered = test::BesideTests(L"rendered-" + name), difference = test::BesideTests(L"difference-" + name);
                 ADD_FAILURE() << (approved.bgra.empty() ? "no approved picture could be read" : "differs from the approved picture")
-                              << ": the render in " << testing::PrintToString(rendered) << (Write(render, rendered) ? "" : " (not written)")
+                              << ": the render in " << testing::PrintToString(rendered) << (WritePng(render, rendered) ? "" : " (not written)")
                               << ", the differing pixels in red in " << testing::PrintToString(difference);
-                Write(Difference(render, approved), difference);
+                WritePng(Difference(render, approved), difference);
             }
         }
     }
-}
-
-// What no picture shows: the arrow over the window, and a large icon that is the 32 x 32 image
-// itself, not one of another size scaled. Wine does not let another process read a window's
-// class, so the form is made here, from the exe's code and resources.
-TEST(Picture, ArrowCursorAndSharpIcon) {
-    MainForm form;
-    ASSERT_TRUE(form.Create(GetModuleHandleW(nullptr)));
-    EXPECT_EQ(GetClassLongPtrW(form.Window(), GCLP_HCURSOR), reinterpret_cast<LONG_PTR>(LoadCursorW(nullptr, IDC_ARROW)));
-    ICONINFO icon{};
-    BITMAP image{};
-    ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(GetClassLongPtrW(form.Window(), GCLP_HICON)), &icon)) << "no window icon";
-    GetObjectW(icon.hbmColor, sizeof image, &image);
-    EXPECT_EQ(std::make_pair(image.bmWidth, image.bmHeight), std::make_pair(32L, 32L));
-    DeleteObject(icon.hbmColor);
-    DeleteObject(icon.hbmMask);
 }

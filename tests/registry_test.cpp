@@ -122,7 +122,6 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
         {0, "REG_DWORD 0", std::nullopt, std::nullopt, REG_DWORD, std::string(4, '\0'), L"0"},
         {0, "REG_DWORD 4294967295", std::nullopt, std::nullopt, REG_DWORD, "\xff\xff\xff\xff", L"4294967295"},
         {0, "a REG_DWORD of 2 bytes is no number: its bytes", std::nullopt, std::nullopt, REG_DWORD, std::string("\1\0", 2), L"\1"},
-        {0, "... nor of 3 bytes", std::nullopt, std::nullopt, REG_DWORD, "\1\2\3", L"\1\2\3"},
         {0, "REG_QWORD 4294967297", std::nullopt, std::nullopt, REG_QWORD, std::string("\1\0\0\0\1\0\0\0", 8), L"4294967297"},
         {932, "only ASCII spaces trimmed", L"\u3000a\u3000", "\x81\x40" "a\x81\x40", 0, "", L"\u3000a\u3000"},
         {932, "256 bytes of two-byte characters", wa128, a128, 0, "", wa128},
@@ -135,14 +134,12 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
         {1252, "Western letters in their own bytes", L"José Müller", "Jos\xe9 M\xfcller", 0, "", L"José Müller"},
         {1252, "256 of them", we256, e256, 0, "", we256},
         {1252, "Japanese refused", L"山田", std::nullopt, 0, "", L""},
-        {1252, "a look-alike of a code page letter refused", L"\u0141ukasz", std::nullopt, 0, "", L""},
         {65001, "Japanese in UTF-8", L"山田 太郎", "\xe5\xb1\xb1\xe7\x94\xb0 \xe5\xa4\xaa\xe9\x83\x8e", 0, "", L"山田 太郎"},
         {65001, "beyond the BMP", L"pw\U0001F600", "pw\xf0\x9f\x98\x80", 0, "", L"pw\U0001F600"},
         {65001, "85 kana are 255 bytes", wa85, a85, 0, "", wa85},
         {65001, "86 kana are 258 bytes, refused", wa85 + L"あ", std::nullopt, 0, "", L""},
         {65001, "a cut sequence marked", std::nullopt, std::nullopt, REG_BINARY, "\xe3\x81" "a", L"\uFFFD\uFFFDa"},
         {65001, "a lone surrogate refused", L"a\xD800" L"b", std::nullopt, 0, "", L""},
-        {65001, "only ASCII spaces trimmed", L"\u3000a\u3000", "\xe3\x80\x80" "a\xe3\x80\x80", 0, "", L"\u3000a\u3000"},
     };
     // The byte buffer may hold a password: all that the registry saw of it is wiped before
     // the call returns.

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "dialog/Layout.h"
+#include "Picture.h"
 
 namespace test {
 
@@ -14,9 +17,7 @@ namespace test {
 struct CodePage : testing::Environment {
     void SetUp() override {
         wchar_t want[8] = {};
-        if (GetEnvironmentVariableW(L"QUELLIN_CODE_PAGE", want, 8)) {
-            ASSERT_EQ(GetACP(), wcstoul(want, nullptr, 10));
-        }
+        if (GetEnvironmentVariableW(L"QUELLIN_CODE_PAGE", want, 8)) { ASSERT_EQ(GetACP(), wcstoul(want, nullptr, 10)); }
     }
 };
 [[maybe_unused]] static testing::Environment* const kCodePage = testing::AddGlobalTestEnvironment(new CodePage);
@@ -26,6 +27,7 @@ bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds) {
     while (!condition()) {
         if (GetTickCount64() > deadline) return false;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&m);  // this thread's windows, if any
     }
     return true;
 }
@@ -54,11 +56,8 @@ std::vector<std::wstring> Exes() {
     wchar_t list[1024] = L"quellin.exe";
     GetEnvironmentVariableW(L"QUELLIN_EXES", list, 1024);
     std::vector<std::wstring> exes;
-    std::wstring rest = list;
-    for (size_t comma; (comma = rest.find(L',')) != std::wstring::npos; rest.erase(0, comma + 1)) {
-        exes.push_back(BesideTests(rest.substr(0, comma)));
-    }
-    exes.push_back(BesideTests(rest));
+    std::wistringstream names(list);
+    for (std::wstring name; std::getline(names, name, L',');) exes.push_back(BesideTests(name));
     return exes;
 }
 
@@ -110,9 +109,7 @@ Exe::Exe(const std::wstring& path) {
     startup.cb = sizeof startup;
     // Wine, busy, now and then fails a start with an internal error (1359): try again.
     bool started = false;
-    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
-        started = CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_);
-    }
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) started = CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_);
     if (!started) {
         ADD_FAILURE() << "cannot start the exe, error " << GetLastError();
         return;
@@ -169,32 +166,24 @@ void Exe::Settle() const {
     for (int i = 0; i < 12 && SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 2000, nullptr); ++i) {}
 }
 
-// Which standard icon the box shows: its icon control's pixels on the screen against each
-// standard icon drawn here on the same background.
+// Which standard icon the box shows: its icon control on the screen against each standard icon
+// drawn here on the same background.
 static std::wstring IconOf(HWND box) {
     HWND icon = nullptr;
     while ((icon = FindWindowExW(box, icon, L"Static", nullptr)) && (GetWindowLongW(icon, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) {}
     if (!icon || !IsWindowVisible(icon)) return L"no icon";
-    RECT r{};
-    GetWindowRect(icon, &r);
-    const int width = r.right - r.left, height = r.bottom - r.top;
-    const HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
-    const HGDIOBJ old = SelectObject(dc, CreateCompatibleBitmap(screen, width, height));
-    BitBlt(dc, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-    auto pixels = [&] {
-        std::vector<COLORREF> all;
-        for (int i = 0; i < width * height; ++i) all.push_back(GetPixel(dc, i % width, i / width));
-        return all;
-    };
-    const std::vector<COLORREF> shown = pixels();
-    const RECT all{0, 0, width, height};
+    const Picture shown = CaptureWindow(icon);
+    const RECT all{0, 0, static_cast<LONG>(shown.width), static_cast<LONG>(shown.height)};
+    const HDC dc = CreateCompatibleDC(nullptr), screen = GetDC(nullptr);
+    const HGDIOBJ old = SelectObject(dc, CreateCompatibleBitmap(screen, all.right, all.bottom));
     std::wstring found = L"an unknown icon";
     for (const auto& [name, id] : {std::pair{L"warning", IDI_WARNING}, {L"error", IDI_ERROR}, {L"information", IDI_INFORMATION}}) {
-        const HBRUSH background = CreateSolidBrush(shown[0]);  // its corner is background in every standard icon
+        // Its corner is background in every standard icon.
+        const HBRUSH background = CreateSolidBrush(shown.bgra.empty() ? 0 : RGB(shown.bgra[2], shown.bgra[1], shown.bgra[0]));
         FillRect(dc, &all, background);
         DeleteObject(background);
-        DrawIconEx(dc, 0, 0, LoadIconW(nullptr, id), width, height, 0, nullptr, DI_NORMAL);
-        if (pixels() == shown) found = name;
+        DrawIconEx(dc, 0, 0, LoadIconW(nullptr, id), all.right, all.bottom, 0, nullptr, DI_NORMAL);
+        if (Capture(dc, all) == shown) found = name;
     }
     DeleteObject(SelectObject(dc, old));
     DeleteDC(dc);

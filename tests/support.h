@@ -20,7 +20,8 @@ constexpr const char* kNames[] = {"AutoAdminLogon",    "DefaultUserName",      "
 // between them.
 std::wstring Shown(HWND dialog);
 
-// Waits, checking often, until `condition` holds or `milliseconds` pass.
+// Waits, checking often, until `condition` holds or `milliseconds` pass; meanwhile this
+// thread's own windows, if any, handle their messages.
 bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds = 10000);
 
 std::wstring BesideTests(const std::wstring& file);
@@ -52,7 +53,6 @@ public:
     void Click(int id) const { PostMessageW(Item(id), BM_CLICK, 0, 0); }
     void PressAndSlideOff(int id) const;  // the mouse button goes down on the control and up off it
     void Type(int id, const std::wstring& text) const;  // replaces the box's text, key by key
-    void Key(WORD key) const { Press({key}); }         // pressed on the focused control
     // Keys pressed together on the keyboard, as SendInput makes them, to the foreground window:
     // down in turn, then up the other way round; with `upOnly`, only the releases. Returns when
     // the exe has handled them.
