@@ -10,7 +10,6 @@ packages=(
   binutils-mingw-w64-i686
   cmake make
   wine wine64                  # runs the exe and the tests
-  wine32:i386                  # runs the 32-bit exe, as WOW64 does on 64-bit Windows
   fonts-wine                   # Wine's own fonts; the scripts copy Marlett (caption buttons) into the prefix
   xvfb xauth                   # a display when there is none
   googletest                   # sources, built for Windows by our CMake
@@ -21,6 +20,17 @@ packages=(
   fakeroot                     # the release zip records root, not the builder, as each file's owner
   "$@"
 )
+# The 32-bit Wine runs the 32-bit exe, as WOW64 does on 64-bit Windows; only where the kernel
+# runs 32-bit code at all (see runs-32bit.sh): elsewhere it would only make Debian's wine
+# launcher fail, and the i386 architecture is not added either.
+here=$(dirname "$0")
+with32=0
+if bash "$here/runs-32bit.sh"; then
+  with32=1
+  packages+=(wine32:i386)
+else
+  echo "install-deps: this kernel runs no 32-bit x86 code (or QUELLIN_NO_32BIT=1): no wine32" >&2
+fi
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"
@@ -34,7 +44,9 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-  dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
+  if [ "$with32" = 1 ]; then
+    dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
+  fi
   echo "install-deps: installing ${missing[*]}" >&2
   as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"

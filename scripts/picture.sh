@@ -14,5 +14,6 @@ source scripts/wine-env.sh
 quellin_build >/dev/null
 unset DISPLAY
 quellin_private_prefix
-quellin_wine wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
-quellin_wine wine "$QUELLIN_BUILD/bin/quellin_shot.exe" "$QUELLIN_BUILD/bin/quellin.exe" "$(winepath -w "$out")"
+quellin_quiet wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f
+target=$(winepath -w "$out")
+quellin_wine wine "$QUELLIN_BUILD/bin/quellin_shot.exe" "$QUELLIN_BUILD/bin/quellin.exe" "$target"

@@ -10,7 +10,8 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 bash scripts/install-deps.sh
 source scripts/wine-env.sh
-quellin_build >/dev/null
+echo "run: building (the first build takes a few minutes)" >&2
+quellin_build
 export WINEPREFIX=${WINEPREFIX:-$HOME/.wine}
 quellin_prepare_prefix
-quellin_wine exec wine "$QUELLIN_BUILD/bin/quellin.exe"
+exec env LC_ALL=ja_JP.UTF-8 "$QUELLIN_WINE" "$QUELLIN_BUILD/bin/quellin.exe"

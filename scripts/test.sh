@@ -10,5 +10,6 @@ quellin_build
 unset DISPLAY  # a private Xvfb with no window manager, always: the approved pictures are drawn so
 quellin_private_prefix
 quellin_persistent_server
+[ "$QUELLIN_32BIT" = 1 ] || echo "test: the tests that start the 32-bit exe are skipped: $QUELLIN_NO_32BIT_WHY" >&2
 cd "$QUELLIN_BUILD"
 ctest --output-on-failure "$@"

@@ -61,6 +61,11 @@ std::vector<std::wstring> Exes() {
     return exes;
 }
 
+bool NoThirtyTwoBit() {
+    wchar_t flag[4] = {};
+    return GetEnvironmentVariableW(L"QUELLIN_NO_32BIT", flag, 4) && flag == std::wstring(L"1");
+}
+
 static HKEY Open(const char* path, REGSAM view, bool create = true) {
     HKEY key = nullptr;
     if (create) RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr);
@@ -111,7 +116,13 @@ Exe::Exe(const std::wstring& path) {
     bool started = false;
     for (int attempt = 0; attempt < 3 && !started; ++attempt) started = CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_);
     if (!started) {
-        ADD_FAILURE() << "cannot start the exe, error " << GetLastError();
+        const DWORD error = GetLastError();
+        wchar_t text[512] = L"";
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, 512, nullptr);
+        DWORD kind = 0;
+        const bool x86 = GetBinaryTypeW(path.c_str(), &kind) && kind == SCS_32BIT_BINARY;
+        ADD_FAILURE() << "cannot start " << testing::PrintToString(path) << ": error " << error << ", " << testing::PrintToString(std::wstring(text))
+                      << (x86 ? "; a 32-bit exe needs Wine's 32-bit loader (wine32) and a kernel that runs 32-bit x86 code" : "");
         return;
     }
     // Ready for input: the window is there and one of its controls has the focus.

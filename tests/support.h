@@ -29,6 +29,10 @@ std::wstring BesideTests(const std::wstring& file);
 // The exes under test, the x86-64 one first: QUELLIN_EXES, commas between, or quellin.exe.
 std::vector<std::wstring> Exes();
 
+// Whether the 32-bit exe cannot start here (QUELLIN_NO_32BIT=1, set by the build where the
+// kernel runs no 32-bit code).
+bool NoThirtyTwoBit();
+
 // Keys under HKEY_LOCAL_MACHINE, in the 64-bit registry view unless told otherwise.
 void DeleteKey(const char* path, REGSAM view = KEY_WOW64_64KEY);
 void Put(const char* path, const char* name, DWORD type, const std::string& bytes, REGSAM view = KEY_WOW64_64KEY);
