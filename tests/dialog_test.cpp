@@ -22,7 +22,12 @@ struct Row {
     std::wstring shown;   // after the steps
     std::wstring stored;  // once it ends
     int end = kOKCommandId;  // the button clicked to end it
-    std::vector<std::pair<const char*, const char*>> meanwhile = {};  // another program's writes once it is open; null deletes
+    struct Write {
+        const char* name;
+        const char* text;  // null deletes
+        DWORD type = REG_SZ;
+    };
+    std::vector<Write> meanwhile = {};  // another program's writes once it is open
     std::wstring kept = L"";  // the values OK's message names as kept; none: no message
 };
 
@@ -31,8 +36,8 @@ void Play(const Row& row) {
     SCOPED_TRACE(row.label);
     test::ResetWinlogon(row.before);
     test::Exe exe;
-    for (const auto& [name, text] : row.meanwhile) {
-        if (text) test::Put(test::kWinlogon, name, REG_SZ, std::string(text, strlen(text) + 1));
+    for (const auto& [name, text, type] : row.meanwhile) {
+        if (text) test::Put(test::kWinlogon, name, type, std::string(text, strlen(text) + 1));
         else EXPECT_EQ(RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, test::kWinlogon, name), 0);
     }
     row.steps(exe);
@@ -59,18 +64,100 @@ TEST(Dialog, Texts) {
         {932, "Japanese typed", {}, [](User e) { e.Type(kUserTextId, L" 山田 太郎 "); }, L"000| 山田 太郎 ||", L"0|山田 太郎|||1|0"},
         {1252, "Western typed", {}, [](User e) { e.Type(kUserTextId, L" José Müller "); }, L"000| José Müller ||", L"0|José Müller|||1|0"},
         {65001, "beyond the BMP typed", {}, [](User e) { e.Type(kUserTextId, L"山田\U0001F600"); }, L"000|山田\U0001F600||", L"0|山田\U0001F600|||1|0"},
-        {0, "values that cannot be shown are kept", {{"DefaultPassword", p300}}, Nothing, L"000||" + p300 + L"|", L"0||" + p300 + L"||1|0"},
-        {0, "... unless typed over, longer than the box", {{"DefaultPassword", p300}}, [](User e) { e.Type(kPasswordTextId, std::wstring(99, L'p')); },
+        {0, "a text that cannot be stored, typed over, longer than the box", {{"DefaultPassword", p300}}, [](User e) { e.Type(kPasswordTextId, std::wstring(99, L'p')); },
          L"000||" + p300.substr(0, 99) + L"|", L"0||" + p300.substr(0, 99) + L"||1|0"},
-        {0, "... and spaces around a text", spaced, Nothing, L"000|bob|pw|D", L"0|  bob| pw |D |1|0"},
-        {0, "... unless typed over, trimmed", spaced, [](User e) { e.Type(kUserTextId, L" new "); }, L"000| new |pw|D", L"0|new| pw |D |1|0"},
+        {0, "a text with spaces around it typed over, trimmed", spaced, [](User e) { e.Type(kUserTextId, L" new "); }, L"000| new |pw|D", L"0|new| pw |D |1|0"},
     };
     for (const Row& row : rows) Play(row);
 }
 
+namespace {
+
+// Each value exactly as stored, type and bytes; "-" for a missing one.
+std::vector<std::string> Raw() {
+    std::vector<std::string> all;
+    for (const char* name : test::kNames) {
+        DWORD type = 0, size = 4096;
+        std::string data(size, '\0');
+        const LSTATUS status = RegGetValueA(HKEY_LOCAL_MACHINE, test::kWinlogon, name, RRF_RT_ANY | RRF_NOEXPAND | RRF_SUBKEY_WOW6464KEY, &type, data.data(), &size);
+        all.push_back(status ? "-" : std::to_string(type) + ":" + data.substr(0, size));
+    }
+    return all;
+}
+
+std::string U16(const std::wstring& text) { return {reinterpret_cast<const char*>(text.data()), text.size() * 2}; }
+
+}  // namespace
+
+// OK with nothing touched leaves every value exactly as stored, in type and bytes, whatever its
+// form; only a missing one is created, and ON is stored as OFF where the dialog's own rule
+// turned it off as it opened (both it and the last-user value read as 1). Then each control
+// changed: stored as REG_SZ.
+TEST(Dialog, OkLeavesWhatTheUserLeftAlone) {
+    struct Form {
+        const char* label;
+        DWORD type;
+        std::string data;
+        bool one = false;  // reads as 1
+    } const forms[] = {
+        {"REG_SZ", REG_SZ, U16({L"v1", 3})},
+        {"REG_SZ without a terminator", REG_SZ, U16(L"v1")},
+        {"REG_SZ with spaces", REG_SZ, U16({L" a  b \0", 7})},
+        {"REG_SZ with a U+0000 inside", REG_SZ, U16({L"a\0b", 4})},
+        {"REG_SZ of 255 bytes", REG_SZ, U16(std::wstring(255, L'x') + L'\0')},
+        {"REG_SZ of 256 bytes", REG_SZ, U16(std::wstring(256, L'x') + L'\0')},
+        {"REG_SZ of 257 bytes", REG_SZ, U16(std::wstring(257, L'x') + L'\0')},
+        {"REG_EXPAND_SZ", REG_EXPAND_SZ, U16({L"%SystemRoot%", 13})},
+        {"REG_MULTI_SZ", REG_MULTI_SZ, U16({L"a\0b\0", 5})},
+        {"REG_BINARY", REG_BINARY, "\x01\x02" "ab"},
+        {"REG_BINARY over 256 bytes", REG_BINARY, std::string(300, 'b')},
+        {"REG_DWORD 2", REG_DWORD, std::string("\2\0\0\0", 4)},
+        {"REG_DWORD 1", REG_DWORD, std::string("\1\0\0\0", 4), true},
+        {"REG_QWORD 1", REG_QWORD, std::string("\1\0\0\0\0\0\0\0", 8), true},
+        {"REG_NONE", REG_NONE, "ab"},
+        {"\" 1 \"", REG_SZ, U16({L" 1 ", 4}), true},
+        {"\"0.6\"", REG_SZ, U16({L"0.6", 4})},
+        {"\"yes\"", REG_SZ, U16({L"yes", 4})},
+    };
+    for (const Form& form : forms) {
+        // A form that reads as 1 runs again without the last-user value, which is then created.
+        for (const bool lastUser : {true, false}) {
+            if (!lastUser && !form.one) continue;
+            SCOPED_TRACE(testing::Message() << form.label << (lastUser ? "" : ", no last-user value"));
+            test::ResetWinlogon();
+            for (const char* name : test::kNames) {
+                if (lastUser || name != std::string("DontDisplayLastUserName")) test::Put(test::kWinlogon, name, form.type, form.data, KEY_WOW64_64KEY, true);
+            }
+            std::vector<std::string> expected = Raw();
+            {
+                test::Exe exe;
+                exe.Click(kOKCommandId);
+                ASSERT_TRUE(exe.Ended());
+            }
+            const std::wstring stored = test::Winlogon();
+            if (form.one && lastUser) expected[0] = stored.substr(0, 2) == L"0|" ? Raw()[0] : "ON not stored as \"0\"";
+            if (!lastUser) expected[5] = stored.substr(stored.size() - 2) == L"|0" ? Raw()[5] : "the last-user value not created as \"0\"";
+            EXPECT_EQ(Raw(), expected);
+        }
+    }
+    test::ResetWinlogon();
+    const std::pair<const char*, Form> before[] = {{"AutoAdminLogon", forms[9]}, {"DefaultUserName", forms[8]}, {"DefaultPassword", forms[7]},
+                                                   {"DefaultDomainName", forms[10]}, {"ShutdownWithoutLogon", forms[13]}, {"DontDisplayLastUserName", forms[12]}};
+    for (const auto& [name, form] : before) test::Put(test::kWinlogon, name, form.type, form.data, KEY_WOW64_64KEY, true);
+    test::Exe exe;
+    exe.Click(kOnOptionId);  // which unchecks the last-user box
+    exe.Type(kUserTextId, L"u"), exe.Type(kPasswordTextId, L"p"), exe.Type(kDomainTextId, L"d");
+    exe.Click(kShutdownWithoutLogonCheckId);
+    EXPECT_TRUE(test::WaitFor([&] { return test::Shown(exe.window) == L"110|u|p|d"; })) << "shows " << testing::PrintToString(test::Shown(exe.window));
+    exe.Click(kOKCommandId);
+    ASSERT_TRUE(exe.Ended());
+    EXPECT_EQ(test::Winlogon(), L"1|u|p|d|0|0");
+}
+
 // OK that cannot store everything says why and keeps the dialog open. A text that cannot be
 // stored as shown stops it before any write, with the focus on its box; writes that a
-// read-only key refuses are named, and OK can be pressed again once they can be made.
+// read-only key refuses are named (the untouched ON is not written at all), and OK can be
+// pressed again once they can be made.
 TEST(Dialog, OkThatCannotStoreSaysWhy) {
     auto allow = [](const wchar_t* sddl) {  // who may do what with the Winlogon key
         PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -87,7 +174,7 @@ TEST(Dialog, OkThatCannotStoreSaysWhy) {
     const std::tuple<UINT, int, std::wstring, bool, const wchar_t*> rows[] = {
         {0, kUserTextId, std::wstring(257, L'u'), false, tooLong},
         {932, kDomainTextId, L"Caf\u00e9", false, notHere},
-        {0, kUserTextId, L"alice", true, L"error|OK:1 |次の設定を保存できませんでした。\n\n・自動ログオン（AutoAdminLogon）\n・ユーザー名（DefaultUserName）\n"
+        {0, kUserTextId, L"alice", true, L"error|OK:1 |次の設定を保存できませんでした。\n\n・ユーザー名（DefaultUserName）\n"
                                          L"・パスワード（DefaultPassword）\n・ドメイン名（DefaultDomainName）\n・シャットダウンボタン（ShutdownWithoutLogon）\n"
                                          L"・前回のユーザー名の表示（DontDisplayLastUserName）\n\n管理者として実行しているかを確認し、もう一度 OK を押すか、CANCEL で終了してください。"},
     };
@@ -132,6 +219,9 @@ TEST(Dialog, FromStartToEnd) {
          {{"DefaultUserName", "carol"}, {"ShutdownWithoutLogon", "1"}}},
         {0, "both flags changed, and by the user: OFF by the reaction to the box", {{"AutoAdminLogon", L"1"}},
          [](User e) { e.Click(kDontDisplayLastUserNameCheckId); }, L"001|||", L"0||||1|1", ok, {{"AutoAdminLogon", "yes"}, {"DontDisplayLastUserName", "0"}}},
+        {0, "an empty value deleted, another retyped with the same bytes", {{"DefaultUserName", L""}, {"DefaultDomainName", L"D"}}, Nothing,
+         L"000|||D", L"0|-||<not REG_SZ>|1|0", ok, {{"DefaultUserName", nullptr}, {"DefaultDomainName", "D", REG_EXPAND_SZ}},
+         L"・ユーザー名（DefaultUserName）\n・ドメイン名（DefaultDomainName）\n"},
     };
     for (const Row& row : rows) Play(row);
 }

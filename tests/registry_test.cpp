@@ -2,7 +2,6 @@
 // wrapped around the real calls to record what they were handed.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <utility>
 
@@ -14,11 +13,9 @@ using namespace SharedModule;
 namespace {
 
 const char* const kScratch = "SOFTWARE\\QuellinTest";
-const HKEY kRoot = HKEY_LOCAL_MACHINE;
 
 using Extent = std::pair<std::uintptr_t, std::size_t>;  // where memory starts, and its bytes
 struct Seen {
-    int opened = 0, closed = 0;
     std::optional<std::string> set;  // the bytes last handed to RegSetValueExA, as REG_SZ
     bool failSet = false;            // RegSetValueExA fails
     Extent buffer, wiped;            // the byte buffer last handed to the registry, the last wipe
@@ -29,21 +26,13 @@ const RegistryCalls& Real() { return SystemRegistryCalls(); }
 Extent At(const void* p, std::size_t size) { return {reinterpret_cast<std::uintptr_t>(p), size}; }
 
 const RegistryCalls kRecording{
-    [](HKEY root, const char* path, HKEY* key) {
-        const LSTATUS status = Real().createKey(root, path, key);
-        return seen.opened += status == ERROR_SUCCESS, status;
-    },
-    [](HKEY key, const char* name, DWORD* type, BYTE* data, DWORD* size) {
-        seen.buffer = At(data, *size);
-        return Real().queryValue(key, name, type, data, size);
-    },
+    Real().createKey, Real().queryValue,
     [](HKEY key, const char* name, DWORD type, const BYTE* data, DWORD size) {
         seen.buffer = At(data, size);
         seen.set = type == REG_SZ ? std::string(reinterpret_cast<const char*>(data), size) : "<not REG_SZ>";
         return seen.failSet ? ERROR_ACCESS_DENIED : Real().setValue(key, name, type, data, size);
     },
-    [](HKEY key) { return ++seen.closed, Real().closeKey(key); },
-    Real().queryValueW,
+    Real().closeKey,
 };
 
 // Wine takes conversion flags and default-character arguments that Windows refuses, with
@@ -77,13 +66,13 @@ protected:
     void SetUp() override {
         test::DeleteKey(kScratch);
         seen = {};
+        ASSERT_EQ(OpenKey(HKEY_LOCAL_MACHINE, kScratch, key_), ERROR_SUCCESS);
     }
-    void TearDown() override {
-        EXPECT_EQ(seen.opened, seen.closed) << "a key was left open";
-        test::DeleteKey(kScratch);
-    }
+    void TearDown() override { test::DeleteKey(kScratch); }
+    SecretText Read(StoredValue& stored) const { return GetRegistryString(key_, "v", stored); }
     ScopedRegistryCalls calls_{kRecording};
     ScopedTextCalls text_{kCheckedText};
+    Key key_;
 };
 
 std::string Twice(const std::string& s, int times) { return times ? Twice(s + s, times - 1) : s; }
@@ -115,10 +104,11 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
         {0, "up to U+0000", std::wstring(L"ab\0cd", 5), "ab", 0, "", L"ab"},
         {0, "257 bytes refused", wx256 + L"x", std::nullopt, 0, "", L""},
         {0, "missing", std::nullopt, std::nullopt, REG_NONE, "", L""},
-        {0, "a refused write reported, its key closed", L"abc", "abc", 0, "", L"", true},
-        {0, "256 bytes, unterminated", std::nullopt, std::nullopt, REG_BINARY, x256, wx256},
-        {0, "257 bytes read as empty", std::nullopt, std::nullopt, REG_SZ, x256 + "x" + '\0', L""},
-        {0, "... and unterminated", std::nullopt, std::nullopt, REG_BINARY, x256 + "x", L""},
+        {0, "a refused write reported", L"abc", "abc", 0, "", L"", true},
+        {0, "a text of any length reads whole", std::nullopt, std::nullopt, REG_SZ, x256 + "x" + '\0', wx256 + L"x"},
+        {0, "... up to its first U+0000, of any string type", std::nullopt, std::nullopt, REG_MULTI_SZ, std::string(" a \0b\0\0", 7), L"a"},
+        {0, "256 bytes of no string type, unterminated", std::nullopt, std::nullopt, REG_BINARY, x256, wx256},
+        {0, "... 257 read as empty", std::nullopt, std::nullopt, REG_BINARY, x256 + "x", L""},
         {0, "REG_DWORD 0", std::nullopt, std::nullopt, REG_DWORD, std::string(4, '\0'), L"0"},
         {0, "REG_DWORD 4294967295", std::nullopt, std::nullopt, REG_DWORD, "\xff\xff\xff\xff", L"4294967295"},
         {0, "a REG_DWORD of 2 bytes is no number: its bytes", std::nullopt, std::nullopt, REG_DWORD, std::string("\1\0", 2), L"\1"},
@@ -129,8 +119,7 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
         {932, "a letter outside the code page refused", L"José", std::nullopt, 0, "", L""},
         {932, "an emoji refused", L"pw\U0001F600", std::nullopt, 0, "", L""},
         {932, "a look-alike of a code page character refused", L"A\u301CB", std::nullopt, 0, "", L""},
-        {932, "a stray lead byte marked", std::nullopt, std::nullopt, REG_BINARY, "ab\x82", L"ab\uFFFD"},
-        {932, "a two-byte character from the 256th byte", std::nullopt, std::nullopt, REG_SZ, x256.substr(1) + "\x82\xa0" + '\0', L""},
+        {932, "stray lead bytes marked, beside a two-byte character", std::nullopt, std::nullopt, REG_BINARY, "\x82 \x82\xa0\x82", L"\uFFFD あ\uFFFD"},
         {1252, "Western letters in their own bytes", L"José Müller", "Jos\xe9 M\xfcller", 0, "", L"José Müller"},
         {1252, "256 of them", we256, e256, 0, "", we256},
         {1252, "Japanese refused", L"山田", std::nullopt, 0, "", L""},
@@ -139,69 +128,46 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
         {65001, "85 kana are 255 bytes", wa85, a85, 0, "", wa85},
         {65001, "86 kana are 258 bytes, refused", wa85 + L"あ", std::nullopt, 0, "", L""},
         {65001, "a cut sequence marked", std::nullopt, std::nullopt, REG_BINARY, "\xe3\x81" "a", L"\uFFFD\uFFFDa"},
+        {65001, "stray bytes beside characters of two, three and four bytes", std::nullopt, std::nullopt, REG_BINARY,
+         "\x80\xc3\xa9\x80\xe3\x81\x82\xbf\xf0\x9f\x98\x80\x80", L"\uFFFDé\uFFFDあ\uFFFD\U0001F600\uFFFD"},
         {65001, "a lone surrogate refused", L"a\xD800" L"b", std::nullopt, 0, "", L""},
-    };
-    // The byte buffer may hold a password: all that the registry saw of it is wiped before
-    // the call returns.
-    auto expectWiped = [](const char* call) {
-        const auto [at, size] = seen.buffer;
-        EXPECT_TRUE(!size || (seen.wiped.first <= at && at + size <= seen.wiped.first + seen.wiped.second)) << call;
-        seen.buffer = seen.wiped = {};
     };
     for (const Row& row : rows) {
         if (row.codePage && row.codePage != GetACP()) continue;
         SCOPED_TRACE(row.label);
-        test::DeleteKey(kScratch);
+        RegDeleteValueA(key_.handle, "v");
         seen.set.reset();
         seen.failSet = row.failSet;
         if (row.text) {
-            EXPECT_EQ(SetRegistryString(kRoot, kScratch, "v", *row.text), row.set && !row.failSet ? kTrue : kFalse);
+            EXPECT_EQ(SetRegistryString(key_, "v", test::Secret(*row.text)), row.set && !row.failSet ? kTrue : kFalse);
             EXPECT_EQ(seen.set, row.set);
-            expectWiped("writing");
+            // The byte buffer may hold a password: all that the registry saw of it is wiped
+            // before the call returns.
+            const auto [at, size] = seen.buffer;
+            EXPECT_TRUE(!size || (seen.wiped.first <= at && at + size <= seen.wiped.first + seen.wiped.second)) << "not wiped";
+            seen.buffer = seen.wiped = {};
         } else if (row.type != REG_NONE) {
             test::Put(kScratch, "v", row.type, row.data);
         }
-        EXPECT_EQ(GetRegistryString(kRoot, kScratch, "v"), row.read);
-        expectWiped("reading");
+        StoredValue stored;
+        EXPECT_EQ(test::Wide(Read(stored)), row.read);
+        EXPECT_EQ(stored.status, (row.text ? !row.set || row.failSet : row.type == REG_NONE) ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS);
         EXPECT_EQ(seen.broken, "");
         seen.broken.clear();
     }
 }
 
-// A secret shrunk in place leaves its old characters in the string's allocation: a wipe must
-// clear all of it.
-TEST_F(Registry, WipeClearsTheWholeAllocation) {
-    std::wstring password(100, L'p');
-    password.resize(2);
-    Wipe(password);
-    EXPECT_EQ(std::count(password.data(), password.data() + 100, L'p'), 0);
-}
-
-// What RegSetValueExA stored: the terminator, although the count handed to it stops before it,
-// and nothing for an empty text. The Unicode read gives the text exactly, spaces included, and
-// fails, rather than hand back an unfilled buffer, when the value keeps growing as it is read.
-TEST_F(Registry, StoredSizesAndTheUnicodeRead) {
-    const std::pair<std::wstring, size_t> rows[] = {{L"", 0}, {L"abcdefghij", 22}, {L" a ", 8}};
-    for (const auto& [text, size] : rows) {
+// A value stored by SetRegistryString reads back exactly as AsWritten says, which the dialog
+// takes for its own write on a second OK: the terminator that RegSetValueExA adds although the
+// count handed to it stops before it, and nothing for an empty text.
+TEST_F(Registry, WhatAReadFindsAfterAWrite) {
+    for (const std::wstring text : {L"", L"abcdefghij", L" a "}) {
         SCOPED_TRACE(testing::PrintToString(text));
-        ASSERT_EQ(SetRegistryString(kRoot, kScratch, "v", text), kTrue);
-        const StoredValue stored = ReadStoredValue(kRoot, kScratch, "v");
+        ASSERT_EQ(SetRegistryString(key_, "v", test::Secret(text)), kTrue);
+        StoredValue stored;
+        Read(stored);
         EXPECT_EQ(stored.status * 100 + stored.type, REG_SZ) << "status * 100 + type";
-        EXPECT_EQ(stored.data.size(), size);
-        std::wstring unicode;
-        EXPECT_TRUE(GetRegistryUnicodeString(kRoot, kScratch, "v", unicode));
-        EXPECT_EQ(unicode, text);
+        EXPECT_EQ(stored.data.size(), text.empty() ? 0 : (text.size() + 1) * 2);
+        EXPECT_TRUE(stored == AsWritten(test::Secret(text)));
     }
-    static const RegistryCalls growing{
-        kRecording.createKey, kRecording.queryValue, kRecording.setValue, kRecording.closeKey,
-        [](HKEY, const wchar_t*, DWORD* type, BYTE* data, DWORD* size) -> LSTATUS {
-            *type = REG_SZ;
-            *size += 2;
-            return data ? ERROR_MORE_DATA : ERROR_SUCCESS;
-        }};
-    ScopedRegistryCalls seam(growing);
-    std::wstring text = L"stale";
-    EXPECT_FALSE(GetRegistryUnicodeString(kRoot, kScratch, "v", text));
-    EXPECT_EQ(text, L"");
-    EXPECT_EQ(ReadStoredValue(kRoot, kScratch, "v").status, ERROR_MORE_DATA);
 }

@@ -80,9 +80,10 @@ void DeleteKey(const char* path, REGSAM view) {
     ASSERT_EQ(Open(path, view, false), nullptr) << path;
 }
 
-void Put(const char* path, const char* name, DWORD type, const std::string& bytes, REGSAM view) {
+void Put(const char* path, const char* name, DWORD type, const std::string& bytes, REGSAM view, bool exact) {
     const HKEY key = Open(path, view);
-    EXPECT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()), bytes.size()), 0) << name;
+    const auto* data = reinterpret_cast<const BYTE*>(bytes.data());
+    EXPECT_EQ(exact ? RegSetValueExW(key, Wide(name).c_str(), 0, type, data, bytes.size()) : RegSetValueExA(key, name, 0, type, data, bytes.size()), 0) << name;
     RegCloseKey(key);
 }
 
@@ -91,7 +92,8 @@ void ResetWinlogon(const std::map<std::string, std::wstring>& texts, REGSAM view
     const HKEY key = Open(kWinlogon, view);
     for (const auto& [name, text] : texts) {
         const auto* data = reinterpret_cast<const BYTE*>(text.c_str());
-        EXPECT_EQ(RegSetValueExW(key, Wide(name.c_str()).c_str(), 0, type, data, (text.size() + 1) * 2), 0) << name;
+        // An empty text as the program stores one: no bytes at all.
+        EXPECT_EQ(RegSetValueExW(key, Wide(name.c_str()).c_str(), 0, type, data, text.empty() ? 0 : (text.size() + 1) * 2), 0) << name;
     }
     RegCloseKey(key);
 }

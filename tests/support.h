@@ -10,7 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "registry/SharedModule.h"
+
 namespace test {
+
+// Between the test's plain strings and the program's secret ones.
+inline SharedModule::SecretText Secret(const std::wstring& s) { return {s.data(), s.size()}; }
+inline std::wstring Wide(const SharedModule::SecretText& s) { return {s.data(), s.size()}; }
 
 constexpr const char* kWinlogon = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 constexpr const char* kNames[] = {"AutoAdminLogon",    "DefaultUserName",      "DefaultPassword",
@@ -35,7 +41,8 @@ bool NoThirtyTwoBit();
 
 // Keys under HKEY_LOCAL_MACHINE, in the 64-bit registry view unless told otherwise.
 void DeleteKey(const char* path, REGSAM view = KEY_WOW64_64KEY);
-void Put(const char* path, const char* name, DWORD type, const std::string& bytes, REGSAM view = KEY_WOW64_64KEY);
+// Through the ANSI call, or with `exact` the Unicode one, whose string types take UTF-16 bytes.
+void Put(const char* path, const char* name, DWORD type, const std::string& bytes, REGSAM view = KEY_WOW64_64KEY, bool exact = false);
 
 // The Winlogon key replaced by one holding `texts` as values of `type`; its six values as
 // stored, '|' between them, "-" for a missing one.

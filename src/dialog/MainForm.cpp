@@ -12,6 +12,8 @@
 namespace {
 
 constexpr const wchar_t* kClassName = L"QuellinMainForm";
+// Posted as the dialog loads, so that what it could not read is said once the window shows.
+constexpr UINT kSayWhatWasNotRead = WM_APP;
 
 // The per-window DPI functions came with Windows 10 1607. Before, the manifest makes the
 // process aware of the system DPI, which is then every window's.
@@ -44,6 +46,9 @@ SIZE OuterSize(int dpi) {
 }  // namespace
 
 int (*MainForm::WindowDpi)(HWND) = DpiOfWindow;
+int (*MainForm::ShowMessage)(HWND, const wchar_t*, UINT) = [](HWND owner, const wchar_t* text, UINT type) {
+    return MessageBoxW(owner, text, L"Quellin", type);
+};
 
 MainForm::~MainForm() {
     if (hwnd_) DestroyWindow(hwnd_);
@@ -95,7 +100,6 @@ bool MainForm::Create(HINSTANCE instance) {
 void MainForm::LayOut(HINSTANCE instance) {
     FontOwner formFont(Layout::MakeFont(Layout::kFormFont, dpi_));
     FontOwner optionFont(Layout::MakeFont(Layout::kOptionFont, dpi_));
-    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(formFont.get()), FALSE);
     for (const Layout::Control& control : Layout::kControls) {
         const RECT r = Layout::ControlRect(control, dpi_);
         const HWND child =
@@ -214,6 +218,9 @@ LRESULT MainForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         LayOut(nullptr);
         return 0;
     }
+    case kSayWhatWasNotRead:
+        SayWhatWasNotRead();
+        return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
@@ -227,41 +234,35 @@ void MainForm::Form_Load() {
 }
 
 void MainForm::レジストリデータ取得処理() {
-    snapshot_ = Winlogon::TakeSnapshot();
-    const Winlogon::Settings settings = Winlogon::ReadSettings();
-    SelectAutoLogon(settings.autoLogon);
-    for (int i = 0; i < 3; ++i) {
-        SetWindowTextW(TextBox(i), settings.texts[i].text.c_str());
-        shownAsStored_[i] = settings.texts[i].shownAsStored;
+    opened_ = Winlogon::ReadSettings();
+    const Winlogon::Settings& read = opened_.read;
+    SelectAutoLogon(read.autoLogon);
+    for (int i = 0; i < 3; ++i) SetWindowTextW(TextBox(i), read.texts[i].c_str());
+    if (read.shutdownBox != Winlogon::Check::Leave) {
+        SendMessageW(ShutdownWithoutLogonCheck, BM_SETCHECK, read.shutdownBox == Winlogon::Check::Checked ? BST_CHECKED : BST_UNCHECKED, 0);
     }
-    if (settings.shutdownBox != Winlogon::Check::Leave) {
-        SendMessageW(ShutdownWithoutLogonCheck, BM_SETCHECK,
-                     settings.shutdownBox == Winlogon::Check::Checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (read.dontDisplayLastUserName != Winlogon::Check::Leave) {
+        SetDontDisplayLastUserName(read.dontDisplayLastUserName == Winlogon::Check::Checked ? 1 : 0);
     }
-    if (settings.dontDisplayLastUserName != Winlogon::Check::Leave) {
-        SetDontDisplayLastUserName(settings.dontDisplayLastUserName == Winlogon::Check::Checked ? 1 : 0);
-    }
-    loaded_ = Checked();
+    // What the controls now show, the reactions included, is what OK measures changes against.
+    opened_.loaded = Shown();
+    if (!opened_.Unread().empty()) PostMessageW(hwnd_, kSayWhatWasNotRead, 0, 0);
 }
 
-Winlogon::StoreResult MainForm::レジストリデータ書き込み処理() {
+Winlogon::StoreResult MainForm::レジストリデータ書き込み処理() { return Winlogon::StoreSettings(Shown(), opened_); }
+
+Winlogon::Settings MainForm::Shown() const {
     auto check = [](HWND box) { return IsChecked(box) ? Winlogon::Check::Checked : Winlogon::Check::Unchecked; };
-    Winlogon::Settings settings;
-    settings.autoLogon = IsChecked(OnOption);
+    Winlogon::Settings shown;
+    shown.autoLogon = IsChecked(OnOption);
     for (int i = 0; i < 3; ++i) {
-        Winlogon::Text& text = settings.texts[i];
-        text.text.resize(GetWindowTextLengthW(TextBox(i)) + 1);
-        text.text.resize(GetWindowTextW(TextBox(i), text.text.data(), static_cast<int>(text.text.size())));
-        text.shownAsStored = shownAsStored_[i];
-        text.edited = SendMessageW(TextBox(i), EM_GETMODIFY, 0, 0) != 0;
+        SharedModule::SecretText& text = shown.texts[i];
+        text.resize(GetWindowTextLengthW(TextBox(i)) + 1);
+        text.resize(GetWindowTextW(TextBox(i), text.data(), static_cast<int>(text.size())));
     }
-    settings.shutdownBox = check(ShutdownWithoutLogonCheck);
-    settings.dontDisplayLastUserName = check(DontDisplayLastUserNameCheck);
-    const std::array<bool, 3> now = Checked();
-    settings.autoLogonChanged = now[0] != loaded_[0];
-    settings.shutdownBoxChanged = now[1] != loaded_[1];
-    settings.dontDisplayLastUserNameChanged = now[2] != loaded_[2];
-    return Winlogon::StoreSettings(settings, snapshot_);
+    shown.shutdownBox = check(ShutdownWithoutLogonCheck);
+    shown.dontDisplayLastUserName = check(DontDisplayLastUserNameCheck);
+    return shown;
 }
 
 void MainForm::SelectAutoLogon(bool on) {
@@ -285,6 +286,26 @@ void MainForm::DontDisplayLastUserNameCheck_Click() {
     if (IsChecked(DontDisplayLastUserNameCheck)) SelectAutoLogon(false);
 }
 
+namespace {
+
+// The values named one a line, as the guide lists them.
+std::wstring List(const std::vector<const Winlogon::Value*>& values) {
+    std::wstring names;
+    for (const Winlogon::Value* value : values) {
+        names += L"・" + std::wstring(value->field) + L"（" + std::wstring(value->name, value->name + strlen(value->name)) + L"）\n";
+    }
+    return names;
+}
+
+}  // namespace
+
+void MainForm::SayWhatWasNotRead() {
+    ShowMessage(hwnd_, (L"次の設定を読み取れませんでした。\n\n" + List(opened_.Unread()) +
+                        L"\nこれらの設定は、この画面で変更しない限り、OK を押しても書き換えません。")
+                           .c_str(),
+                MB_OK | MB_ICONWARNING);
+}
+
 void MainForm::OKCommand_Click() {
     const Winlogon::StoreResult result = レジストリデータ書き込み処理();
     if (result.refused) {
@@ -296,34 +317,28 @@ void MainForm::OKCommand_Click() {
             result.why == SharedModule::StoreCheck::TooLong
                 ? L"」が長すぎるため保存できません。\nこのコンピューターの文字コードで 256 バイト以内（半角英数字なら 256 文字）になるように入力してください。"
                 : L"」に、このコンピューターの文字コードで保存できない文字が含まれています。\nその文字を除いて入力し直してください。";
-        MessageBoxW(hwnd_, (L"「" + std::wstring(Winlogon::kTextValues[i]->field) + reason).c_str(), L"Quellin",
-                    MB_OK | MB_ICONWARNING);
+        ShowMessage(hwnd_, (L"「" + std::wstring(Winlogon::kTextValues[i]->field) + reason).c_str(), MB_OK | MB_ICONWARNING);
         SetFocus(TextBox(i));
         return;
     }
-    auto list = [](const std::vector<const Winlogon::Value*>& values) {
-        std::wstring names;
-        for (const Winlogon::Value* value : values) {
-            names += L"・" + std::wstring(value->field) + L"（" + std::wstring(value->name, value->name + strlen(value->name)) + L"）\n";
-        }
-        return names;
+    auto part = [](const std::vector<const Winlogon::Value*>& values, const wchar_t* heading) {
+        return values.empty() ? std::wstring() : heading + (L"\n\n" + List(values)) + L"\n";
     };
-    const std::wstring kept =
-        result.kept.empty() ? L""
-                            : L"次の設定は、この画面を開いた後にほかのプログラムが変更したため、そのプログラムが保存した内容のままにしました。\n\n" +
-                                  list(result.kept) + L"\n";
-    if (result.failed.empty()) {
-        if (!result.kept.empty()) {
-            MessageBoxW(hwnd_, (kept + L"内容を確かめるには、Quellin をもう一度起動してください。").c_str(), L"Quellin", MB_OK | MB_ICONINFORMATION);
-        }
-        End();
+    const std::wstring message =
+        part(result.failed, L"次の設定を保存できませんでした。") +
+        part(result.unread, L"次の設定は、保存する前にいまの値を読み取れなかったため、保存しませんでした。") +
+        part(result.kept, L"次の設定は、この画面を開いた後にほかのプログラムが変更したため、そのプログラムが保存した内容のままにしました。");
+    if (!result.failed.empty() || !result.unread.empty()) {
+        // Some values were not stored: say which, and leave the decision (OK again or CANCEL)
+        // to the user, with everything typed still there.
+        ShowMessage(hwnd_, (message + L"管理者として実行しているかを確認し、もう一度 OK を押すか、CANCEL で終了してください。").c_str(),
+                    MB_OK | MB_ICONERROR);
         return;
     }
-    // Some values were not stored: say which, and leave the decision (OK again or CANCEL)
-    // to the user, with everything typed still there.
-    const std::wstring message = L"次の設定を保存できませんでした。\n\n" + list(result.failed) + L"\n" + kept +
-                                 L"管理者として実行しているかを確認し、もう一度 OK を押すか、CANCEL で終了してください。";
-    MessageBoxW(hwnd_, message.c_str(), L"Quellin", MB_OK | MB_ICONERROR);
+    if (!result.kept.empty()) {
+        ShowMessage(hwnd_, (message + L"内容を確かめるには、Quellin をもう一度起動してください。").c_str(), MB_OK | MB_ICONINFORMATION);
+    }
+    End();
 }
 
 void MainForm::RestoreFocus() { SetFocus(lastFocus_ ? lastFocus_ : (IsChecked(OnOption) ? OnOption : OffOption)); }

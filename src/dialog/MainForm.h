@@ -1,5 +1,6 @@
-// MainForm: the one window of the program. Its controls are the only copy of the settings in
-// memory between the read when it opens and the write when OK is pressed.
+// MainForm: the one window of the program. Besides its controls, it keeps the values as it read
+// them and the settings it showed once loaded, to tell on OK what the user changed; like every
+// copy of the password, they are wiped as they go.
 #pragma once
 
 #include <windows.h>
@@ -33,6 +34,9 @@ public:
     // The DPI of the monitor the window stands on. Replaceable, so that a test can stand the
     // window on a monitor whose DPI differs from the system's.
     static int (*WindowDpi)(HWND window);
+    // Shows a message box owned by the dialog, titled "Quellin". Replaceable, so that a test in
+    // this process can read the message instead of waiting on the box.
+    static int (*ShowMessage)(HWND owner, const wchar_t* text, UINT type);
 
     // Read: shows the stored settings, running the reactions as the options and boxes change.
     // Write: stores the settings the controls show and says what could not be stored.
@@ -64,11 +68,11 @@ private:
     // click would: BM_SETCHECK itself notifies nobody.
     void SelectAutoLogon(bool on);
     void SetDontDisplayLastUserName(int state);
+    // The settings as the controls show them.
+    Winlogon::Settings Shown() const;
+    void SayWhatWasNotRead();
 
     static bool IsChecked(HWND button) { return SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED; }
-    std::array<bool, 3> Checked() const {
-        return {IsChecked(OnOption), IsChecked(ShutdownWithoutLogonCheck), IsChecked(DontDisplayLastUserNameCheck)};
-    }
     HWND TextBox(int i) const { return std::array{UserText, PasswordText, DomainText}[i]; }
 
     HWND hwnd_ = nullptr;
@@ -76,13 +80,8 @@ private:
     int dpi_ = 96;
     FontOwner formFont_;
     FontOwner optionFont_;
-    // Per text box, as read: whether it shows the stored value as it is.
-    std::array<bool, 3> shownAsStored_{};
-    // ON, the shutdown box and the last-user box as checked once loaded, to tell on OK which of
-    // them the user changed.
-    std::array<bool, 3> loaded_{};
-    // The six values as stored when read, and since then as this dialog stored them.
-    Winlogon::Snapshot snapshot_;
+    // The six values as read and as shown once loaded, and since then as this dialog stored them.
+    Winlogon::Opened opened_;
 
 public:
     // The controls, named by role and kind.

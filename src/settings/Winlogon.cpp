@@ -2,18 +2,16 @@
 #include "settings/Winlogon.h"
 
 #include <algorithm>
+#include <iterator>
 
+using SharedModule::SecretText;
+using SharedModule::StoredValue;
 using SharedModule::Trim;
-using SharedModule::Wipe;
 
 namespace Winlogon {
 namespace {
 
-std::wstring Read(const Value& value) {
-    return SharedModule::GetRegistryString(kRoot, kKeyPath, value.name);
-}
-
-bool IsDigits(const std::wstring& text) {
+bool IsDigits(const SecretText& text) {
     return std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
 }
 
@@ -21,102 +19,130 @@ bool IsDigits(const std::wstring& text) {
 // ("0.6" and "1.4" do; "0.5", "1.5" and "-1" do not). Nothing when the text is empty or not a
 // plain signed decimal number. Decided on the digits, so no number is too long or too large:
 // one beyond 16 bits is simply not 1.
-std::optional<bool> RoundsToOne(const std::wstring& text) {
-    const std::wstring number = Trim(text);
+std::optional<bool> RoundsToOne(const SecretText& number) {
     const bool negative = !number.empty() && number[0] == L'-';
     const size_t start = !number.empty() && (number[0] == L'+' || negative) ? 1 : 0;
     const size_t point = number.find(L'.', start);
-    std::wstring whole = number.substr(start, point - start);
-    const std::wstring fraction = point == std::wstring::npos ? L"" : number.substr(point + 1);
+    SecretText whole = number.substr(start, point - start);
+    const SecretText fraction = point == SecretText::npos ? SecretText() : SecretText(number.substr(point + 1));
     if (!IsDigits(whole) || !IsDigits(fraction) || (whole.empty() && fraction.empty())) return std::nullopt;
     whole.erase(0, whole.find_first_not_of(L'0'));
     // The fraction against one half: below, exactly, or above.
     const int half = fraction.empty() || fraction[0] < L'5'                                ? -1
-                     : fraction[0] > L'5' || fraction.find_first_not_of(L'0', 1) != std::wstring::npos ? 1
-                                                                                                      : 0;
+                     : fraction[0] > L'5' || fraction.find_first_not_of(L'0', 1) != SecretText::npos ? 1
+                                                                                                     : 0;
     return !negative && ((whole == L"1" && half < 0) || (whole.empty() && half > 0));
 }
 
 // The check state a flag's text gives: `one` when it rounds to 1, the other state for any
 // other number, and Leave when it is no number.
-Check CheckFor(const Value& value, Check one) {
-    const std::optional<bool> isOne = RoundsToOne(Read(value));
+Check CheckFor(const SecretText& text, Check one) {
+    const std::optional<bool> isOne = RoundsToOne(text);
     if (!isOne) return Check::Leave;
-    const Check other = one == Check::Checked ? Check::Unchecked : Check::Checked;
-    return *isOne ? one : other;
+    return *isOne ? one : one == Check::Checked ? Check::Unchecked : Check::Checked;
 }
 
-// A text value, shown trimmed. When the ANSI read lost something, the Unicode form is what the
-// user sees; either way, a text that is not exactly the stored one is marked so. A value of
-// another type has no Unicode form: it is marked when its bytes did not all decode.
-void ReadText(const Value& value, Text& text) {
-    text.text = Read(value);
-    std::wstring unicode;
-    if (!SharedModule::GetRegistryUnicodeString(kRoot, kKeyPath, value.name, unicode)) {
-        text.shownAsStored = text.text.find(L'\uFFFD') == std::wstring::npos;
-    } else if (unicode != text.text) {
-        text.shownAsStored = false;
-        Wipe(text.text);
-        text.text = Trim(unicode);
-    }
-    Wipe(unicode);
+bool IsText(int i) { return i >= 1 && i <= 3; }
+
+Check& Box(Settings& s, int i) { return i == 4 ? s.shutdownBox : s.dontDisplayLastUserName; }
+Check Box(const Settings& s, int i) { return i == 4 ? s.shutdownBox : s.dontDisplayLastUserName; }
+
+// Whether two settings show value i alike; a text as it stands in its box.
+bool Same(const Settings& a, const Settings& b, int i) {
+    if (i == 0) return a.autoLogon == b.autoLogon;
+    if (IsText(i)) return a.texts[i - 1] == b.texts[i - 1];
+    return Box(a, i) == Box(b, i);
 }
 
-constexpr const Value* kValues[kValueCount] = {&kAutoAdminLogon,    &kDefaultUserName,      &kDefaultPassword,
-                                               &kDefaultDomainName, &kShutdownWithoutLogon, &kDontDisplayLastUserName};
+void Copy(Settings& to, const Settings& from, int i) {
+    if (i == 0) to.autoLogon = from.autoLogon;
+    else if (IsText(i)) to.texts[i - 1] = from.texts[i - 1];
+    else Box(to, i) = Box(from, i);
+}
 
-SharedModule::StoredValue ReadStored(int i) { return SharedModule::ReadStoredValue(kRoot, kKeyPath, kValues[i]->name); }
+// What value i is stored as: the flags as "1" or "0" (the shutdown box offers to disable the
+// button, so checked is "0"), the texts without surrounding spaces.
+SecretText TextFor(const Settings& s, int i) {
+    if (i == 0) return s.autoLogon ? L"1" : L"0";
+    if (IsText(i)) return Trim(s.texts[i - 1]);
+    return (Box(s, i) == Check::Checked) == (i == 5) ? L"1" : L"0";
+}
 
 }  // namespace
 
-Settings ReadSettings() {
-    Settings settings;
-    settings.autoLogon = Trim(Read(kAutoAdminLogon)) == L"1";
-    for (int i = 0; i < 3; ++i) ReadText(*kTextValues[i], settings.texts[i]);
-    // The shutdown box offers to disable the button, so it shows the opposite of the value.
-    settings.shutdownBox = CheckFor(kShutdownWithoutLogon, Check::Unchecked);
-    settings.dontDisplayLastUserName = CheckFor(kDontDisplayLastUserName, Check::Checked);
-    return settings;
-}
-
-Snapshot TakeSnapshot() {
-    Snapshot snapshot;
-    for (int i = 0; i < kValueCount; ++i) snapshot[i] = ReadStored(i);
-    return snapshot;
-}
-
-StoreResult StoreSettings(const Settings& settings, Snapshot& snapshot) {
-    StoreResult result;
-    // Every text is checked before anything is written, so that the six values are stored
-    // all together or not at all.
-    std::array<std::wstring, 3> trimmed;
-    for (int i = 0; i < 3 && !result.refused; ++i) {
-        if (!settings.texts[i].MayStore()) continue;
-        trimmed[i] = Trim(settings.texts[i].text);
-        result.why = SharedModule::CheckRegistryString(trimmed[i]);
-        if (result.why != SharedModule::StoreCheck::Ok) result.refused = i;
+std::vector<const Value*> Opened::Unread() const {
+    std::vector<const Value*> unread;
+    for (int i = 0; i < kValueCount; ++i) {
+        if (!stored[i].Read()) unread.push_back(kValues[i]);
     }
-    if (!result.refused) {
+    return unread;
+}
+
+Opened ReadSettings() {
+    Opened opened;
+    SharedModule::Key key;
+    const LSTATUS open = SharedModule::OpenKey(kRoot, kKeyPath, key);
+    std::array<SecretText, kValueCount> texts;
+    for (int i = 0; i < kValueCount; ++i) {
+        // A key that cannot be opened leaves every value unread, never missing.
+        if (open != ERROR_SUCCESS) opened.stored[i].status = open == ERROR_FILE_NOT_FOUND ? ERROR_PATH_NOT_FOUND : open;
+        else texts[i] = SharedModule::GetRegistryString(key, kValues[i]->name, opened.stored[i]);
+    }
+    Settings& read = opened.read;
+    read.autoLogon = texts[0] == L"1";
+    std::move(texts.begin() + 1, texts.begin() + 4, read.texts.begin());
+    read.shutdownBox = CheckFor(texts[4], Check::Unchecked);
+    read.dontDisplayLastUserName = CheckFor(texts[5], Check::Checked);
+    opened.loaded = read;
+    return opened;
+}
+
+StoreResult StoreSettings(const Settings& shown, Opened& opened) {
+    StoreResult result;
+    std::array<bool, kValueCount> changed{};  // by the user (or a reaction to the user) since loaded
+    for (int i = 0; i < kValueCount; ++i) changed[i] = !Same(shown, opened.loaded, i);
+    // Every text that may be stored is checked before anything is written.
+    for (int i = 1; i <= 3 && !result.refused; ++i) {
+        if (!changed[i] && !opened.stored[i].Missing()) continue;
+        result.why = SharedModule::CheckRegistryString(TextFor(shown, i));
+        if (result.why != SharedModule::StoreCheck::Ok) result.refused = i - 1;
+    }
+    if (result.refused) return result;
+
+    SharedModule::Key key;
+    if (SharedModule::OpenKey(kRoot, kKeyPath, key) != ERROR_SUCCESS) {
+        result.failed.assign(std::begin(kValues), std::end(kValues));
+        return result;
+    }
+    for (int i = 0; i < kValueCount; ++i) {
+        StoredValue& then = opened.stored[i];
         // Read again just before writing: the user's change wins, but a value that only someone
         // else changed is not put back to what the dialog showed.
-        const Snapshot now = TakeSnapshot();
-        auto store = [&](int i, bool changedHere, const std::wstring& text) {
-            if (now[i] != snapshot[i] && !changedHere) {
-                result.kept.push_back(kValues[i]);
-            } else if (SharedModule::SetRegistryString(kRoot, kKeyPath, kValues[i]->name, text) != SharedModule::kTrue) {
-                result.failed.push_back(kValues[i]);
-            } else {
-                snapshot[i] = ReadStored(i);
-            }
-        };
-        store(0, settings.autoLogonChanged, settings.autoLogon ? L"1" : L"0");
-        for (int i = 0; i < 3; ++i) {
-            if (settings.texts[i].MayStore()) store(i + 1, settings.texts[i].edited, trimmed[i]);
+        StoredValue now;
+        SharedModule::GetRegistryString(key, kValues[i]->name, now);
+        bool write = changed[i];
+        if (!now.Read()) {
+            result.unread.push_back(kValues[i]);
+            continue;
+        } else if (!then.Read()) {
+            // Never known, so only the user's own change is stored.
+        } else if (now != then) {
+            if (!changed[i]) result.kept.push_back(kValues[i]);
+        } else if (then.Missing()) {
+            write = true;  // created as shown
+        } else if (i == 0 || (!IsText(i) && Box(opened.read, i) != Check::Leave)) {
+            write = !Same(shown, opened.read, i);  // the dialog's own reaction counts as a change
         }
-        store(4, settings.shutdownBoxChanged, settings.shutdownBox == Check::Checked ? L"0" : L"1");
-        store(5, settings.dontDisplayLastUserNameChanged, settings.dontDisplayLastUserName == Check::Checked ? L"1" : L"0");
+        if (!write) continue;
+        const SecretText text = TextFor(shown, i);
+        if (SharedModule::SetRegistryString(key, kValues[i]->name, text) != SharedModule::kTrue) {
+            result.failed.push_back(kValues[i]);
+            continue;
+        }
+        then = SharedModule::AsWritten(text);
+        Copy(opened.read, shown, i);
+        Copy(opened.loaded, shown, i);
     }
-    for (std::wstring& text : trimmed) Wipe(text);
     return result;
 }
 

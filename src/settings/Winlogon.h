@@ -30,61 +30,60 @@ inline constexpr Value kDefaultDomainName{"DefaultDomainName", L"ドメイン名
 inline constexpr Value kShutdownWithoutLogon{"ShutdownWithoutLogon", L"シャットダウンボタン"};
 inline constexpr Value kDontDisplayLastUserName{"DontDisplayLastUserName", L"前回のユーザー名の表示"};
 
-// The values of Settings::texts, in order.
-inline constexpr const Value* kTextValues[] = {&kDefaultUserName, &kDefaultPassword, &kDefaultDomainName};
 constexpr int kValueCount = 6;
+inline constexpr const Value* kValues[kValueCount] = {&kAutoAdminLogon,    &kDefaultUserName,      &kDefaultPassword,
+                                                      &kDefaultDomainName, &kShutdownWithoutLogon, &kDontDisplayLastUserName};
+// The values of Settings::texts, in order.
+inline constexpr const Value* const* kTextValues = kValues + 1;
 
-// A check box as read: a stored value that is empty or not a number leaves the box as it is.
+// A check box as read: a stored value that is empty, no number or unreadable leaves the box as
+// it is.
 enum class Check { Unchecked, Checked, Leave };
 
-// One of the three texts: user name, password, domain.
-struct Text {
-    std::wstring text;
-    // False when the text shown is not exactly the stored one: the ANSI read lost something
-    // (text longer than the buffer, characters the code page lacks; the text is then the Unicode
-    // form), or the stored text has spaces around it, which the box leaves out. Storing it back
-    // would replace the value with something else, so it is stored only once the user edited it.
-    bool shownAsStored = true;
-    bool edited = false;
-    bool MayStore() const { return shownAsStored || edited; }
-    ~Text() { SharedModule::Wipe(text); }  // the password among them
-};
-
-// The settings as the dialog shows them.
+// The settings, as read from the values or as the dialog shows them.
 struct Settings {
     bool autoLogon = false;
-    std::array<Text, 3> texts;
+    std::array<SharedModule::SecretText, 3> texts;  // user name, password, domain
     Check shutdownBox = Check::Leave;  // checked makes the shutdown button unavailable: "0"
     Check dontDisplayLastUserName = Check::Leave;
-    // Whether the user changed the option or a box from its state when the dialog opened; a box
-    // that the other's reaction changed counts. For the texts, Text::edited says it.
-    bool autoLogonChanged = false;
-    bool shutdownBoxChanged = false;
-    bool dontDisplayLastUserNameChanged = false;
 };
 
-Settings ReadSettings();
-
-// The six values, in order, exactly as stored (type and data) when the dialog read them: on OK,
-// a value stored differently by then was changed by another program. Taken before the read, so
-// that nothing another program writes in between can go unnoticed.
 using Snapshot = std::array<SharedModule::StoredValue, kValueCount>;
-Snapshot TakeSnapshot();
+
+// The values as the dialog opened on them, from one read of each, and since then as its OKs
+// stored them.
+struct Opened {
+    Snapshot stored;  // each value exactly as read
+    Settings read;    // what they mean
+    Settings loaded;  // what the dialog showed once it had set its controls to `read`
+    // The values that could not be read.
+    std::vector<const Value*> Unread() const;
+};
+
+// Opens the key (creating it when missing) and reads each value once.
+Opened ReadSettings();
 
 struct StoreResult {
     // The index of a text that cannot be stored as shown, and why. Nothing was written then.
     std::optional<int> refused;
     SharedModule::StoreCheck why = SharedModule::StoreCheck::Ok;
-    // The values whose write failed; the others were stored or kept.
+    // Not stored, because the write or the key's opening failed.
     std::vector<const Value*> failed;
-    // The values that another program changed, created or deleted since the snapshot and the
-    // user did not change: not written, they stay as that program left them.
+    // Not stored, because the value could not be read again just before.
+    std::vector<const Value*> unread;
+    // Not stored, because another program changed, created or deleted the value since it was
+    // read and the user did not change its control: it stays as that program left it.
     std::vector<const Value*> kept;
 };
 
-// Checks every text that will be stored first, then writes the six values in order, but not one
-// that another program changed since `snapshot` and the user did not. What it writes becomes the
-// snapshot's, so that an OK pressed again does not take this dialog's own writes for another's.
-StoreResult StoreSettings(const Settings& settings, Snapshot& snapshot);
+// Checks every text that may be stored first, then goes through the six values in order on one
+// open key. Each is read again and compared with `opened.stored`, then written only when its
+// setting as `shown` differs from the one read (a change by the user, or by the dialog's own
+// reaction as it opened), or when it was missing; never over another program's change that the
+// user did not make too. A value that could not be read when the dialog opened is written only
+// when the user changed its control. What is written becomes `opened`'s, so that an OK pressed
+// again does not take this dialog's own writes for another program's. A failed write leaves the
+// earlier writes in place.
+StoreResult StoreSettings(const Settings& shown, Opened& opened);
 
 }  // namespace Winlogon

@@ -1,8 +1,8 @@
 // The yardstick that quellin.exe is held to: the dialog's twin. It shares the dialog's code
 // and data for what any window like it must do: the class icon and cursor, the window style,
 // caption, size and first place (CenteredOrigin), the thirteen controls made from the layout
-// table in its fonts, the resources and manifest, and the read of the settings (with the
-// snapshot that OK compares with), shown and painted. It leaves out MainForm's own logic: no answer to a DPI change, none of the
+// table in its fonts, the resources and manifest, and the one read of the settings, shown and
+// painted. It leaves out MainForm's own logic: no answer to a DPI change, none of the
 // reactions between the options and boxes, no second centring as the form loads
 // (CenterForm), no OK or CANCEL. A change there is not mirrored here and moves the ratio.
 #include <windows.h>
@@ -47,7 +47,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
 
     const HFONT formFont = Layout::MakeFont(Layout::kFormFont, dpi);
     const HFONT optionFont = Layout::MakeFont(Layout::kOptionFont, dpi);
-    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(formFont), FALSE);
     for (const Layout::Control& control : Layout::kControls) {
         const RECT r = Layout::ControlRect(control, dpi);
         const HWND child = CreateWindowExW(control.exStyle, control.className, control.caption, control.style, r.left, r.top,
@@ -56,15 +55,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(control.font == Layout::Font::Option ? optionFont : formFont), FALSE);
     }
 
-    // The settings as read, with the snapshot taken before that OK compares with, shown as
-    // they are.
-    const Winlogon::Snapshot snapshot = Winlogon::TakeSnapshot();
-    const Winlogon::Settings settings = Winlogon::ReadSettings();
+    // The settings as read, shown as they are.
+    const Winlogon::Opened opened = Winlogon::ReadSettings();
+    const Winlogon::Settings& settings = opened.read;
     auto item = [window](int id) { return GetDlgItem(window, id); };
     SendMessageW(item(settings.autoLogon ? Layout::kOnOptionId : Layout::kOffOptionId), BM_SETCHECK, BST_CHECKED, 0);
     SendMessageW(item(Layout::kPasswordTextId), EM_SETPASSWORDCHAR, L'*', 0);
     const int boxes[] = {Layout::kUserTextId, Layout::kPasswordTextId, Layout::kDomainTextId};
-    for (int i = 0; i < 3; ++i) SetWindowTextW(item(boxes[i]), settings.texts[i].text.c_str());
+    for (int i = 0; i < 3; ++i) SetWindowTextW(item(boxes[i]), settings.texts[i].c_str());
     auto check = [&](int id, Winlogon::Check state) {
         if (state == Winlogon::Check::Checked) SendMessageW(item(id), BM_SETCHECK, BST_CHECKED, 0);
     };
