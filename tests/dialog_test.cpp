@@ -55,7 +55,7 @@ void Play(const Row& row) {
 
 // What is typed, and what was stored, in each ANSI code page.
 TEST(Dialog, Texts) {
-    const std::wstring p300(300, L'p'), kana86(86, L'あ');
+    const std::wstring p300(300, L'p'), w60 = std::wstring(60, L'w') + L"end";
     const std::map<std::string, std::wstring> spaced{{"DefaultUserName", L"  bob"}, {"DefaultPassword", L" pw "}, {"DefaultDomainName", L"D "}};
     const Row rows[] = {
         {0, "typed texts stored trimmed", {{"DefaultDomainName", L"CORP"}},
@@ -66,6 +66,9 @@ TEST(Dialog, Texts) {
         {65001, "beyond the BMP typed", {}, [](User e) { e.Type(kUserTextId, L"山田\U0001F600"); }, L"000|山田\U0001F600||", L"0|山田\U0001F600|||1|0"},
         {0, "a text that cannot be stored, typed over, longer than the box", {{"DefaultPassword", p300}}, [](User e) { e.Type(kPasswordTextId, std::wstring(99, L'p')); },
          L"000||" + p300.substr(0, 99) + L"|", L"0||" + p300.substr(0, 99) + L"||1|0"},
+        {0, "each box takes a text longer than it is wide, on the keyboard", {},
+         [](User e) { for (int id : {kUserTextId, kPasswordTextId, kDomainTextId}) e.Keys(id, std::wstring(60, L'w') + L"end"); },
+         L"000|" + w60 + L"|" + w60 + L"|" + w60, L"0|" + w60 + L"|" + w60 + L"|" + w60 + L"|1|0"},
         {0, "a text with spaces around it typed over, trimmed", spaced, [](User e) { e.Type(kUserTextId, L" new "); }, L"000| new |pw|D", L"0|new| pw |D |1|0"},
     };
     for (const Row& row : rows) Play(row);
@@ -152,6 +155,43 @@ TEST(Dialog, OkLeavesWhatTheUserLeftAlone) {
     exe.Click(kOKCommandId);
     ASSERT_TRUE(exe.Ended());
     EXPECT_EQ(test::Winlogon(), L"1|u|p|d|0|0");
+}
+
+// What the guide's table says each control stores: ON and OFF, a box checked and not, each as
+// the text the guide quotes for it (the first for ON or checked), and a typed text without the
+// spaces around it where the guide says so.
+TEST(Dialog, StoresWhatTheGuideSays) {
+    const std::string guide = test::Source(L"docs/guide.ja.md");
+    auto cell = [&](const char* name) {  // the third cell of the value's row
+        const size_t row = guide.find(std::string("| ") + name + " |");
+        if (row == std::string::npos) return std::string("no row");
+        const size_t third = guide.find('|', guide.find('|', row + 1) + 1) + 1;
+        return guide.substr(third, guide.find('\n', row) - third);
+    };
+    auto quoted = [&](const char* name) {  // the texts quoted in it, in order
+        std::wstring texts;
+        const std::string c = cell(name);
+        for (size_t q = c.find('"'), e; q != std::string::npos && (e = c.find('"', q + 1)) != std::string::npos; q = c.find('"', e + 1)) {
+            texts += std::wstring(c.begin() + q + 1, c.begin() + e);
+        }
+        return texts;
+    };
+    for (const char* name : {"DefaultUserName", "DefaultPassword", "DefaultDomainName"}) {
+        EXPECT_NE(cell(name).find("前後の半角スペースを除く"), std::string::npos) << name;
+    }
+    const std::wstring on = quoted("AutoAdminLogon"), shutdown = quoted("ShutdownWithoutLogon"), lastUser = quoted("DontDisplayLastUserName");
+    ASSERT_EQ(on.size() + shutdown.size() + lastUser.size(), 6u) << "each flag's row quotes two texts";
+    for (bool first : {true, false}) {
+        test::ResetWinlogon();
+        test::Exe exe;
+        for (int id : first ? std::vector{kOnOptionId, kShutdownWithoutLogonCheckId} : std::vector{kDontDisplayLastUserNameCheckId}) exe.Click(id);
+        for (int id : {kUserTextId, kPasswordTextId, kDomainTextId}) exe.Type(id, L" a b ");
+        EXPECT_TRUE(test::WaitFor([&] { return test::Shown(exe.window) == (first ? L"110| a b | a b | a b " : L"001| a b | a b | a b "); }));
+        exe.Click(kOKCommandId);
+        ASSERT_TRUE(exe.Ended());
+        const int i = first ? 0 : 1;
+        EXPECT_EQ(test::Winlogon(), std::wstring(1, on[i]) + L"|a b|a b|a b|" + shutdown[i] + L'|' + lastUser[1 - i]);
+    }
 }
 
 // OK that cannot store everything says why and keeps the dialog open. A text that cannot be

@@ -14,16 +14,19 @@
 using namespace Layout;
 
 
-// Its class gives the arrow cursor and the sharp icon. Started on a monitor whose DPI (120) is not the system's (96), the form is laid out for its
-// monitor. Moved to monitors of other DPIs, it asks for exactly its size there and lays itself
-// out anew, in fonts of the new size, and keeps what the user has typed and chosen and where the
-// focus is.
+// Its class gives the arrow cursor and the sharp icon. Started on a monitor whose DPI (120) is
+// not the system's (96), the form is laid out for its monitor and centred on the screen. Moved
+// to monitors of other DPIs, it asks for exactly its size there and lays itself out anew, in
+// fonts of the new size, as the README says: each position and size in twips times the DPI over
+// 1440, rounded to the nearest pixel, and each font's height in pixels rounded down; and it keeps
+// what the user has typed and chosen and where the focus is.
 TEST(Form, ClassAndDpiChanges) {
     test::ResetWinlogon({{"AutoAdminLogon", L"1"}, {"DefaultUserName", L"bob"}, {"ShutdownWithoutLogon", L"0"}});
-    // The outer size for the dialog's client area of 3900 × 2625 twips (260 × 175 pixels at 96
-    // DPI) at `dpi`, framed as Windows frames the window's own style there.
-    auto outerAt = [](HWND window, int dpi) {
-        RECT r{0, 0, MulDiv(3900, dpi, 1440), MulDiv(2625, dpi, 1440)};
+    auto pixels = [](int twips, int dpi) { return (2 * twips * dpi + 1440) / 2880; };
+    // The outer size for the dialog's client area of 3900 × 2625 twips at `dpi`, framed as
+    // Windows frames the window's own style there.
+    auto outerAt = [&](HWND window, int dpi) {
+        RECT r{0, 0, pixels(3900, dpi), pixels(2625, dpi)};
         AdjustWindowRectExForDpi(&r, GetWindowLongW(window, GWL_STYLE), FALSE, GetWindowLongW(window, GWL_EXSTYLE), dpi);
         return std::pair(r.right - r.left, r.bottom - r.top);
     };
@@ -53,16 +56,17 @@ TEST(Form, ClassAndDpiChanges) {
     RECT outer{};
     GetWindowRect(form.Window(), &outer);
     EXPECT_EQ(std::pair(outer.right - outer.left, outer.bottom - outer.top), outerAt(form.Window(), 120)) << "not laid out for its monitor";
-    // Every control stays where it stands at 96 DPI, which the pictures approve, scaled, give or
-    // take a pixel of rounding.
-    auto place = [&](int id) {
-        RECT r{};
-        GetWindowRect(GetDlgItem(form.Window(), id), &r);
-        MapWindowPoints(nullptr, form.Window(), reinterpret_cast<POINT*>(&r), 2);
-        return r;
-    };
-    std::map<int, RECT> at96;
-    for (int dpi : {96, 144, 120, 96, 192}) {
+    EXPECT_NEAR(outer.left + outer.right, GetSystemMetrics(SM_CXSCREEN), 1) << "not centred once laid out for its monitor";
+    EXPECT_NEAR(outer.top + outer.bottom, GetSystemMetrics(SM_CYSCREEN), 1) << "not centred once laid out for its monitor";
+    // Each control's left, top, width and height in twips (the option buttons' from the frame's
+    // corner), and the font heights in hundredths of a point: the dialog as designed.
+    const std::tuple<int, int, int, int, int> twips[] = {
+        {kFrameId, 60, 60, 1695, 675}, {kOnOptionId, 180, 360, 735, 315}, {kOffOptionId, 840, 360, 735, 315},
+        {kLabel0Id, 120, 1020, 1170, 195}, {kLabel1Id, 120, 1380, 1170, 195}, {kLabel2Id, 120, 1740, 1170, 195},
+        {kUserTextId, 1380, 960, 2415, 285}, {kPasswordTextId, 1380, 1320, 2415, 285}, {kDomainTextId, 1380, 1680, 2415, 285},
+        {kOKCommandId, 2580, 60, 1215, 375}, {kCancelCommandId, 2580, 480, 1215, 375},
+        {kShutdownWithoutLogonCheckId, 120, 2040, 3675, 255}, {kDontDisplayLastUserNameCheckId, 120, 2280, 3675, 315}};
+    for (int dpi : {96, 108, 110, 132, 144, 168, 120, 192}) {
         SCOPED_TRACE(dpi);
         // As Windows does: first the size the window wants at the new DPI, then the change.
         SIZE size{};
@@ -72,25 +76,31 @@ TEST(Form, ClassAndDpiChanges) {
         SendMessageW(form.Window(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
         GetWindowRect(form.Window(), &outer);
         EXPECT_EQ(outer.left * 1000 + outer.top, 10020) << "not where Windows suggested";
-        if (at96.empty()) for (const Control& c : kControls) at96[c.id] = place(c.id);  // the first change is to 96
-        for (const Control& c : kControls) {
-            SCOPED_TRACE(c.id);
-            const RECT r = place(c.id);
-            for (int edge = 0; edge < 4; ++edge) EXPECT_NEAR((&r.left)[edge], (&at96[c.id].left)[edge] * dpi / 96.0, dpi == 96 ? 0 : 1) << "edge " << edge;
+        for (const auto& [id, left, top, width, height] : twips) {
+            SCOPED_TRACE(id);
+            RECT r{};
+            GetWindowRect(GetDlgItem(form.Window(), id), &r);
+            MapWindowPoints(nullptr, form.Window(), reinterpret_cast<POINT*>(&r), 2);
+            EXPECT_EQ(std::vector<LONG>({r.left, r.top, r.right - r.left, r.bottom - r.top}),
+                      std::vector<LONG>({pixels(left, dpi), pixels(top, dpi), pixels(width, dpi), pixels(height, dpi)}));
             LOGFONTW f{};
-            ASSERT_TRUE(GetObjectW(reinterpret_cast<HFONT>(SendDlgItemMessageW(form.Window(), c.id, WM_GETFONT, 0, 0)), sizeof f, &f));
-            EXPECT_NEAR(-f.lfHeight, (c.id == kOnOptionId || c.id == kOffOptionId ? 9.0 : 9.75) * dpi / 72, 0.5);
+            ASSERT_TRUE(GetObjectW(reinterpret_cast<HFONT>(SendDlgItemMessageW(form.Window(), id, WM_GETFONT, 0, 0)), sizeof f, &f));
+            EXPECT_EQ(-f.lfHeight, (id == kOnOptionId || id == kOffOptionId ? 900 : 975) * dpi / 7200);
         }
         EXPECT_EQ(state(), before);
     }
 }
 
 // Each exe as Explorer and the loader see it: its icon, version, manifest and headers, and a
-// load configuration that has Windows take its imports from System32 only. The version is
-// the one the build gives the program (version.h).
+// load configuration that has Windows take its imports from System32 only. The version is the
+// one the guide's title names ("# Quellin 1.0.1 使い方").
 TEST(Exe, CarriesItsIconVersionAndLoadConfiguration) {
+    const std::string guide = test::Source(L"docs/guide.ja.md"), version = guide.substr(10, guide.find(' ', 10) - 10);
+    ASSERT_EQ(guide.substr(0, 10), "# Quellin ") << "the guide's title";
     for (const std::wstring& exe : test::Exes()) {
         SCOPED_TRACE(testing::PrintToString(exe));
+        DWORD kind = 0;
+        ASSERT_TRUE(GetBinaryTypeW(exe.c_str(), &kind));
         const HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
         const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
         ASSERT_TRUE(found) << "no application icon";
@@ -112,7 +122,11 @@ TEST(Exe, CarriesItsIconVersionAndLoadConfiguration) {
             if (!isspace(c)) xml += c;
             else if (!xml.empty() && xml.back() != ' ') xml += ' ';
         }
+        // Its own identity: a four-part version, and the processor by Microsoft's name for it.
+        const std::string identity = R"(<assemblyIdentity type="win32" name="Quellin" version=")" + version + R"(.0" processorArchitecture=")" +
+                                     (kind == SCS_32BIT_BINARY ? "x86" : "amd64") + R"("/>)";
         const char* const elements[] = {
+            identity.c_str(),
             R"(<trustInfo xmlns="urn:schemas-microsoft-com:asm.v3"> <security> <requestedPrivileges> )"
             R"(<requestedExecutionLevel level="requireAdministrator" uiAccess="false"/>)",
             R"(<dependentAssembly> <assemblyIdentity type="win32" name="Microsoft.Windows.Common-Controls" version="6.0.0.0" )"
@@ -159,10 +173,15 @@ TEST(Exe, CarriesItsIconVersionAndLoadConfiguration) {
         VS_FIXEDFILEINFO* fixed = nullptr;
         UINT length = 0;
         ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-        const WORD n[] = {QUELLIN_VERSION_NUMBERS};
-        const DWORD high = MAKELONG(n[1], n[0]), low = MAKELONG(n[3], n[2]);
-        EXPECT_EQ((std::vector<DWORD>{fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS, fixed->dwProductVersionLS}),
-                  (std::vector<DWORD>{high, low, high, low}));
+        // The numbers of the version text, and the fixed fields an application for Windows NT
+        // carries: VOS_NT_WINDOWS32 (0x40004) and VFT_APP (1), per Microsoft's VS_FIXEDFILEINFO
+        // (https://learn.microsoft.com/windows/win32/api/verrsrc/ns-verrsrc-vs_fixedfileinfo).
+        WORD major = 0, minor = 0, patch = 0;
+        ASSERT_EQ(sscanf(version.c_str(), "%hu.%hu.%hu", &major, &minor, &patch), 3) << version;
+        const DWORD high = MAKELONG(minor, major), low = MAKELONG(0, patch);
+        EXPECT_EQ((std::vector<DWORD>{fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS, fixed->dwProductVersionLS,
+                                      fixed->dwFileOS, fixed->dwFileType}),
+                  (std::vector<DWORD>{high, low, high, low, 0x40004, 1}));
         // Explorer shows the first translation it finds a block for: Japanese, then neutral.
         WORD* translations = nullptr;
         ASSERT_TRUE(VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations), &length));
@@ -172,12 +191,170 @@ TEST(Exe, CarriesItsIconVersionAndLoadConfiguration) {
             const std::wstring path = std::wstring(L"\\StringFileInfo\\") + language + L"\\" + name;
             return VerQueryValueW(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &length) ? std::wstring(value) : L"<none>";
         };
-        const std::wstring file = exe.substr(exe.find_last_of(L'\\') + 1), version = L"" QUELLIN_VERSION_TEXT;
+        // In each language, the exe's own file name, and as its internal name the same without
+        // the extension, as Microsoft's VERSIONINFO page asks of a file with none of its own.
+        const std::wstring file = exe.substr(exe.find_last_of(L'\\') + 1), wide(version.begin(), version.end());
         const std::pair<const wchar_t*, std::wstring> blocks[] = {{L"041104b0", L"Quellin 自動ログオンの設定"}, {L"000004b0", L"Quellin automatic logon settings"}};
         for (const auto& [language, description] : blocks) {
             std::wstring all;
-            for (const wchar_t* name : {L"ProductName", L"FileVersion", L"ProductVersion", L"OriginalFilename", L"FileDescription"}) all += text(language, name) + L"|";
-            EXPECT_EQ(all, L"Quellin|" + version + L"|" + version + L"|" + file + L"|" + description + L"|");
+            for (const wchar_t* name : {L"ProductName", L"FileVersion", L"ProductVersion", L"OriginalFilename", L"InternalName", L"FileDescription"}) {
+                all += text(language, name) + L"|";
+            }
+            EXPECT_EQ(all, L"Quellin|" + wide + L"|" + wide + L"|" + file + L"|" + file.substr(0, file.size() - 4) + L"|" + description + L"|");
         }
     }
+}
+
+namespace {
+
+using SharedModule::RegistryCalls;
+const RegistryCalls& Real() { return SharedModule::SystemRegistryCalls(); }
+
+// The registry seam of the fault table: the real calls, and one step made to fail on purpose,
+// at the first or second time it comes (as the dialog opens, or on OK).
+enum class Step { None, Open, Size, Data, GrowsOnce, KeepsGrowing, Set };
+struct Fault {
+    Step step = Step::None;
+    int at = 1;
+    const char* value = "";
+} g_fault;
+int g_opens = 0, g_outsideView = 0;
+std::map<std::wstring, int> g_reads;
+
+const RegistryCalls kFaulty{
+    [](HKEY root, const char* path, REGSAM access, HKEY* key) -> LSTATUS {
+        g_outsideView += (access & KEY_WOW64_64KEY) == 0;
+        if (++g_opens == g_fault.at && g_fault.step == Step::Open) return ERROR_ACCESS_DENIED;
+        return Real().createKey(root, path, access, key);
+    },
+    [](HKEY key, const wchar_t* name, DWORD* type, BYTE* data, DWORD* size) -> LSTATUS {
+        const int read = data ? g_reads[name] : ++g_reads[name];
+        const Step step = std::wstring(g_fault.value, g_fault.value + strlen(g_fault.value)) == name && read == g_fault.at ? g_fault.step : Step::None;
+        if (step == Step::KeepsGrowing && data) return *size += 2, ERROR_MORE_DATA;
+        if ((step == Step::Size && !data) || (step == Step::Data && data)) return ERROR_ACCESS_DENIED;
+        BYTE real[4096];
+        DWORD realSize = sizeof real;
+        const LSTATUS status = Real().queryValue(key, name, type, real, &realSize);
+        const bool fits = status == ERROR_SUCCESS && realSize <= *size;
+        // Growing once: the size first asked for is two bytes short, and the data read into that
+        // much room (Windows leaves the room's contents undefined: here, what fits).
+        if (data && status == ERROR_SUCCESS) memcpy(data, real, std::min(realSize, *size));
+        SecureZeroMemory(real, sizeof real);
+        if (!data) *size = realSize - (step == Step::GrowsOnce ? 2 : 0);
+        else if (!fits && status == ERROR_SUCCESS) *size = realSize;
+        return status != ERROR_SUCCESS || !data || fits ? status : ERROR_MORE_DATA;
+    },
+    [](HKEY key, const char* name, DWORD type, const BYTE* data, DWORD size) -> LSTATUS {
+        if (g_fault.step == Step::Set && name == std::string(g_fault.value)) return ERROR_ACCESS_DENIED;
+        return Real().setValue(key, name, type, data, size);
+    },
+    Real().closeKey,
+};
+
+// The form in this process, on the faulty registry, its messages recorded as "icon|text".
+struct Form {
+    explicit Form(const Fault& fault) {
+        g_fault = fault, g_opens = g_outsideView = 0, g_reads.clear(), messages.clear();
+        MainForm::ShowMessage = [](HWND owner, const wchar_t* text, UINT type) {
+            const UINT icon = type & MB_ICONMASK;
+            messages += (owner ? L"" : L"unowned ") + std::wstring(icon == MB_ICONWARNING ? L"warning|" : icon == MB_ICONERROR ? L"error|" : L"information|") + text;
+            return IDOK;
+        };
+        EXPECT_TRUE(form.Create(GetModuleHandleW(nullptr)));
+        Settle();
+    }
+    ~Form() { MainForm::ShowMessage = shown; }
+    static void Settle() {
+        for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&m);
+    }
+    bool Ok() {  // true when the dialog ended
+        SendMessageW(form.Window(), WM_COMMAND, MAKEWPARAM(kOKCommandId, BN_CLICKED), reinterpret_cast<LPARAM>(form.OKCommand));
+        Settle();
+        return !form.Window();
+    }
+    SharedModule::ScopedRegistryCalls seam{kFaulty};
+    decltype(MainForm::ShowMessage) shown = MainForm::ShowMessage;
+    static inline std::wstring messages;
+    MainForm form;
+};
+
+}  // namespace
+
+// Every registry step failing in turn, for each of its callers: the read as the dialog opens,
+// the read again on OK, and the write. Each row says what the user sees, and what is stored:
+// a value that could not be read is left as it is unless the user changes it; on OK nothing is
+// stored over a value that could not be read again, or when the key cannot be opened; and every
+// key is opened in the 64-bit registry view.
+TEST(Form, EveryRegistryStepThatFails) {
+    const std::wstring all = L"・自動ログオン（AutoAdminLogon）\n・ユーザー名（DefaultUserName）\n・パスワード（DefaultPassword）\n"
+                             L"・ドメイン名（DefaultDomainName）\n・シャットダウンボタン（ShutdownWithoutLogon）\n・前回のユーザー名の表示（DontDisplayLastUserName）\n";
+    const std::wstring user = L"・ユーザー名（DefaultUserName）\n", password = L"・パスワード（DefaultPassword）\n";
+    auto atOpen = [](const std::wstring& list) {
+        return L"warning|次の設定を読み取れませんでした。\n\n" + list + L"\nこれらの設定は、この画面で変更しない限り、OK を押しても書き換えません。";
+    };
+    const std::wstring again = L"管理者として実行しているかを確認し、もう一度 OK を押すか、CANCEL で終了してください。";
+    const std::wstring notStored = L"error|次の設定を保存できませんでした。\n\n", notReadAgain = L"error|次の設定は、保存する前にいまの値を読み取れなかったため、保存しませんでした。\n\n";
+    const std::wstring before = L"1|bob|pw|D|1|0", typed = L"1|alice|pw|D|1|0";
+    const struct Row {
+        const char* label;
+        Fault fault;
+        std::wstring shown;     // once open, then the user types "alice" as the user name
+        std::wstring messages;  // as it opens and on OK
+        std::wstring stored;
+        bool ends = true;
+    } rows[] = {
+        {"nothing fails", {}, L"100|bob|pw|D", L"", typed},
+        {"the key's opening, as the dialog opens", {Step::Open, 1}, L"000|||", atOpen(all), typed},
+        {"the size asked, as it opens", {Step::Size, 1, "DefaultPassword"}, L"100|bob||D", atOpen(password), typed},
+        {"the data read, as it opens", {Step::Data, 1, "DefaultPassword"}, L"100|bob||D", atOpen(password), typed},
+        {"a value that keeps growing, as it opens", {Step::KeepsGrowing, 1, "DefaultPassword"}, L"100|bob||D", atOpen(password), typed},
+        {"a value that grows once, as it opens", {Step::GrowsOnce, 1, "DefaultPassword"}, L"100|bob|pw|D", L"", typed},
+        {"the key's opening on OK", {Step::Open, 2}, L"100|bob|pw|D", notStored + all + L"\n" + again, before, false},
+        {"the size asked on OK", {Step::Size, 2, "DefaultUserName"}, L"100|bob|pw|D", notReadAgain + user + L"\n" + again, before, false},
+        {"the data read on OK", {Step::Data, 2, "DefaultUserName"}, L"100|bob|pw|D", notReadAgain + user + L"\n" + again, before, false},
+        {"a value that keeps growing on OK", {Step::KeepsGrowing, 2, "DefaultUserName"}, L"100|bob|pw|D", notReadAgain + user + L"\n" + again, before, false},
+        {"a value that grows once on OK", {Step::GrowsOnce, 2, "DefaultUserName"}, L"100|bob|pw|D", L"", typed},
+        {"the write", {Step::Set, 1, "DefaultUserName"}, L"100|bob|pw|D", notStored + user + L"\n" + again, before, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        test::ResetWinlogon({{"AutoAdminLogon", L"1"}, {"DefaultUserName", L"bob"}, {"DefaultPassword", L"pw"}, {"DefaultDomainName", L"D"},
+                             {"ShutdownWithoutLogon", L"1"}, {"DontDisplayLastUserName", L"0"}});
+        Form form(row.fault);
+        EXPECT_EQ(test::Shown(form.form.Window()), row.shown);
+        SetWindowTextW(form.form.UserText, L"alice");
+        EXPECT_EQ(form.Ok(), row.ends);
+        EXPECT_EQ(Form::messages, row.messages);
+        EXPECT_EQ(test::Winlogon(), row.stored);
+        EXPECT_EQ(g_outsideView, 0) << "a key opened outside the 64-bit registry view";
+        // OK again, once nothing fails: what could not be stored is stored now, and the first
+        // OK's own writes are not taken for another program's.
+        if (row.ends) continue;
+        g_fault = {}, Form::messages.clear();
+        EXPECT_TRUE(form.Ok());
+        EXPECT_EQ(Form::messages, L"");
+        EXPECT_EQ(test::Winlogon(), typed);
+    }
+}
+
+// No copy of a password, read or typed, is left in memory that goes back to the heap: through
+// a whole open, edit and OK, with the stored one growing as it is read.
+TEST(Form, NoPasswordIsLeftInFreedMemory) {
+    const wchar_t* const stored = L"Zq9-stored-password-0123456789";
+    test::ResetWinlogon({{"DefaultPassword", stored}});
+    test::Watch(true);
+    {
+        Form form({Step::GrowsOnce, 1, "DefaultPassword"});
+        wchar_t shown[64] = {};  // on the stack: the test's own copy goes to no heap block
+        GetWindowTextW(form.form.PasswordText, shown, 64);
+        EXPECT_STREQ(shown, stored);
+        SetWindowTextW(form.form.PasswordText, L"Zq9-typed-password-0123456789");
+        EXPECT_TRUE(form.Ok());
+    }
+    EXPECT_EQ(test::Watch(false), 0) << "blocks released still holding a password";
+    EXPECT_EQ(test::Winlogon(), L"0||Zq9-typed-password-0123456789||1|0");
+    // The watch sees a copy that is not wiped.
+    test::Watch(true);
+    delete new std::wstring(stored);
+    EXPECT_EQ(test::Watch(false), 1);
 }

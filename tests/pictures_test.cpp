@@ -34,10 +34,9 @@ TEST(Picture, TheDialogLooksAsApproved) {
         {L"on", {kOnOptionId, kShutdownWithoutLogonCheckId}, L"110|山田 太郎|p4ss word|CORP"},
         {L"hidden", {kShutdownWithoutLogonCheckId, kDontDisplayLastUserNameCheckId}, L"011|山田 太郎|p4ss word|CORP"},
     };
-    const wchar_t* const approvedDir = _wgetenv(L"QUELLIN_APPROVED");
-    ASSERT_TRUE(approvedDir) << "QUELLIN_APPROVED names no folder";
+    const std::wstring approvedDir = test::SourcePath(L"tests/approved");
     // The guide's picture is the empty one at 96 DPI (scripts/approve-pictures.sh copies it).
-    EXPECT_EQ(ReadPng(approvedDir + std::wstring(L"/../../docs/quellin.png")), ReadPng(approvedDir + std::wstring(L"/empty-96.png"))) << "the guide's picture";
+    EXPECT_EQ(ReadPng(test::SourcePath(L"docs/quellin.png")), ReadPng(approvedDir + L"/empty-96.png")) << "the guide's picture";
     for (DWORD dpi : {96, 144}) {
         for (const auto& [shot, clicks, shown] : shots) {
             const std::wstring name = shot + (L"-" + std::to_wstring(dpi)) + L".png";

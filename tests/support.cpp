@@ -2,12 +2,40 @@
 
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 #include "dialog/Layout.h"
 #include "Picture.h"
 
+static std::atomic<bool> g_watching{false};
+static std::atomic<int> g_unwiped{0};
+
+void* operator new(std::size_t size) {
+    if (void* memory = std::malloc(size ? size : 1)) return memory;
+    std::abort();
+}
+static void Release(void* memory) noexcept {
+    if (memory && g_watching) {
+        const auto* bytes = static_cast<const char*>(memory);
+        const std::string_view block(bytes, _msize(memory)), wide(reinterpret_cast<const char*>(test::kSecretMark), 8);
+        if (block.find("Zq9-") != block.npos || block.find(wide) != block.npos) ++g_unwiped;
+    }
+    std::free(memory);
+}
+void operator delete(void* memory) noexcept { Release(memory); }
+void operator delete(void* memory, std::size_t) noexcept { Release(memory); }
+
 namespace test {
+
+int Watch(bool on) {
+    g_watching = on;
+    return on ? g_unwiped = 0 : g_unwiped.load();
+}
 
 // Window coordinates in physical pixels, whatever DPI the dialog under test runs at.
 [[maybe_unused]] static const bool kDpiAware = SetProcessDPIAware();
@@ -50,6 +78,18 @@ std::wstring BesideTests(const std::wstring& file) {
     wchar_t path[MAX_PATH];
     const std::wstring self(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
     return self.substr(0, self.find_last_of(L"\\/") + 1) + file;
+}
+
+std::wstring SourcePath(const std::wstring& relative) {
+    const wchar_t* const root = _wgetenv(L"QUELLIN_SOURCE");
+    EXPECT_TRUE(root) << "QUELLIN_SOURCE names no folder";
+    return (root ? root : L".") + (L"/" + relative);
+}
+
+std::string Source(const std::wstring& relative) {
+    std::ifstream file(SourcePath(relative).c_str(), std::ios::binary);
+    EXPECT_TRUE(file) << "cannot read " << testing::PrintToString(relative);
+    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 std::vector<std::wstring> Exes() {
@@ -157,6 +197,17 @@ void Exe::Type(int id, const std::wstring& text) const {
     EXPECT_TRUE(WaitFor([&] { return GetDlgItemTextW(window, id, now, 1024), now == text; })) << "the typing did not arrive";
 }
 
+void Exe::Keys(int id, const std::wstring& text) const {
+    PressAndSlideOff(id);
+    std::vector<INPUT> input;
+    for (wchar_t c : text) {
+        for (DWORD up : {0, KEYEVENTF_KEYUP}) input.emplace_back().type = INPUT_KEYBOARD, input.back().ki = {0, static_cast<WORD>(c), KEYEVENTF_UNICODE | up, 0, 0};
+    }
+    EXPECT_EQ(SendInput(input.size(), input.data(), sizeof(INPUT)), input.size());
+    wchar_t now[1024] = {};
+    EXPECT_TRUE(WaitFor([&] { return GetDlgItemTextW(window, id, now, 1024), std::wstring(now).ends_with(text); })) << "the keys did not arrive";
+}
+
 void Exe::PressAndSlideOff(int id) const {
     PostMessageW(Item(id), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     PostMessageW(Item(id), WM_LBUTTONUP, 0, MAKELPARAM(-2, -2));
@@ -207,6 +258,9 @@ static std::wstring IconOf(HWND box) {
 std::wstring Exe::TakeMessage() const {
     HWND box = nullptr;
     if (!WaitFor([&] { return (box = FindWindowW(L"#32770", L"Quellin")) && IsWindowVisible(box); })) return L"<no message>";
+    // Owned by the dialog, which it disables while it shows: OK cannot be pressed behind it.
+    EXPECT_EQ(GetWindow(box, GW_OWNER), window) << "the message box is not the dialog's";
+    EXPECT_FALSE(IsWindowEnabled(window)) << "the dialog takes clicks behind its message box";
     std::wstring icon, buttons;
     WaitFor([&] { return (icon = IconOf(box)) != L"an unknown icon"; }, 3000);  // once painted
     for (HWND button = nullptr; (button = FindWindowExW(box, button, L"Button", nullptr));) {

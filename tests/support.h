@@ -26,11 +26,20 @@ constexpr const char* kNames[] = {"AutoAdminLogon",    "DefaultUserName",      "
 // between them.
 std::wstring Shown(HWND dialog);
 
+// While watched, each block of memory this program frees still holding "Zq9-" (the mark every
+// secret in the tests starts with), as UTF-16 or as ANSI bytes, is counted: a copy of a password
+// released without a wipe. Watch(false) returns the count.
+int Watch(bool on);
+constexpr const wchar_t* kSecretMark = L"Zq9-";
+
 // Waits, checking often, until `condition` holds or `milliseconds` pass; meanwhile this
 // thread's own windows, if any, handle their messages.
 bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds = 10000);
 
 std::wstring BesideTests(const std::wstring& file);
+// A file of the source tree (QUELLIN_SOURCE), its path and its bytes.
+std::wstring SourcePath(const std::wstring& relative);
+std::string Source(const std::wstring& relative);
 
 // The exes under test, the x86-64 one first: QUELLIN_EXES, commas between, or quellin.exe.
 std::vector<std::wstring> Exes();
@@ -64,6 +73,7 @@ public:
     void Click(int id) const { PostMessageW(Item(id), BM_CLICK, 0, 0); }
     void PressAndSlideOff(int id) const;  // the mouse button goes down on the control and up off it
     void Type(int id, const std::wstring& text) const;  // replaces the box's text, key by key
+    void Keys(int id, const std::wstring& text) const;  // the box's focus taken, the text typed on the keyboard after its own
     // Keys pressed together on the keyboard, as SendInput makes them, to the foreground window:
     // down in turn, then up the other way round; with `upOnly`, only the releases. Returns when
     // the exe has handled them.
@@ -73,8 +83,8 @@ public:
     void Settle() const;
     bool Ended() const { return WaitForSingleObject(process_.hProcess, 10000) == WAIT_OBJECT_0; }
     // The message box it shows, whole, as "icon|buttons|text": the icon "warning", "error",
-    // "information" or "no icon"; each button as caption:id, a space after each. The box is
-    // then closed.
+    // "information" or "no icon"; each button as caption:id, a space after each. The box must be
+    // owned by the dialog, which is disabled while it shows. The box is then closed.
     std::wstring TakeMessage() const;
 
 private:
