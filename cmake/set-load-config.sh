@@ -6,7 +6,19 @@
 # this script fills it in and sets the header checksum right again. A directory that points
 # anywhere else fails the build. Needs nothing but bash and coreutils.
 #   set-load-config.sh EXE
+#   set-load-config.sh --checksum FILE    prints the header checksum's sum of FILE (below)
 set -euo pipefail
+
+# The header checksum, as imagehlp's CheckSumMappedFile computes it: the file's 16-bit words,
+# the checksum field already zero, added with the carries folded back in, plus the file's length.
+checksum() {
+  local sum
+  sum=$(od -An -v -tu2 "$1" | awk '{ for (i = 1; i <= NF; i++) s += $i }
+    END { while (s > 65535) s = s % 65536 + int(s / 65536); print s }')
+  echo $((sum + $(stat -c %s "$1")))
+}
+if [ "$1" = --checksum ]; then checksum "$2"; exit 0; fi
+
 exe=$1
 number() { od -An -t"u$2" -j "$1" -N"$2" "$exe" | tr -d ' '; }
 put32() {  # OFFSET VALUE: a little-endian 32-bit number into the file
@@ -40,12 +52,8 @@ esac
 put32 $entry "$rva"
 put32 $((entry + 4)) "$size"
 
-# The header checksum, as imagehlp's CheckSumMappedFile computes it: the file's 16-bit words,
-# the checksum field taken as zero, added with the carries folded back in, plus the file's
-# length. GNU ld wrote one before the directory changed; a right one again rather than lld's
+# GNU ld wrote a checksum before the directory changed: a right one again rather than lld's
 # zero, since Microsoft recommends that every image have a valid checksum (CheckSumMappedFile,
 # https://learn.microsoft.com/windows/win32/api/imagehlp/nf-imagehlp-checksummappedfile).
 put32 $((header + 64)) 0
-sum=$(od -An -v -tu2 "$exe" | awk '{ for (i = 1; i <= NF; i++) s += $i }
-  END { while (s > 65535) s = s % 65536 + int(s / 65536); print s }')
-put32 $((header + 64)) $((sum + $(stat -c %s "$exe")))
+put32 $((header + 64)) "$(checksum "$exe")"

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# The build's own scripts on inputs of their own.
+#   bash tests/scripts_test.sh EXE
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+# set-load-config.sh's header checksum on sums that need no fold, one, two and three: the words'
+# sum with each carry out of 16 bits added back in, then the file's length added.
+ffff() { head -c "$1" /dev/zero | tr '\0' '\377'; }
+no_fold() { printf '\x01\x00\x02\x00'; }           # 1 + 2 = 3, and 4 bytes: 7
+one_fold() { ffff 4; }                                   # 0x1FFFE folds to 0xFFFF, and 4 bytes
+two_folds() { ffff 4; printf '\x01\x00'; }            # 0x1FFFF folds to 0x10000, then to 1, and 6 bytes
+three_folds() { ffff 262150; printf '\x02\x00'; }     # 0x2_0000_FFFF: 0x2_FFFF, 0x1_0001, 2, and 262152 bytes
+for row in "no_fold 7" "one_fold 65539" "two_folds 7" "three_folds 262154"; do
+  read -r make expected <<<"$row"
+  $make >"$tmp/in"
+  got=$(bash "$root/cmake/set-load-config.sh" --checksum "$tmp/in")
+  [ "$got" = "$expected" ] || { echo "checksum, $make: $got, not $expected"; exit 1; }
+done
+# check-binary.sh takes the empty name that a build without the clang exe passes it.
+bash "$root/scripts/check-binary.sh" "$1" "" >/dev/null || { echo "check-binary.sh fails on an empty argument"; exit 1; }
+echo "scripts: the checksum folds as often as it must; check-binary.sh skips an empty name"
