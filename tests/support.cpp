@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "dialog/Layout.h"
+#include "Launch.h"
 #include "Picture.h"
 
 static std::atomic<bool> g_watching{false};
@@ -152,19 +153,9 @@ std::wstring Winlogon(REGSAM view) {
 }
 
 Exe::Exe(const std::wstring& path) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    // Wine, busy, now and then fails a start with an internal error (1359): try again.
-    bool started = false;
-    for (int attempt = 0; attempt < 3 && !started; ++attempt) started = CreateProcessW(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_);
-    if (!started) {
-        const DWORD error = GetLastError();
-        wchar_t text[512] = L"";
-        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, 512, nullptr);
-        DWORD kind = 0;
-        const bool x86 = GetBinaryTypeW(path.c_str(), &kind) && kind == SCS_32BIT_BINARY;
-        ADD_FAILURE() << "cannot start " << testing::PrintToString(path) << ": error " << error << ", " << testing::PrintToString(std::wstring(text))
-                      << (x86 ? "; a 32-bit exe needs Wine's 32-bit loader (wine32) and a kernel that runs 32-bit x86 code" : "");
+    std::wstring why;
+    if (!Launch(path, process_, why)) {
+        ADD_FAILURE() << testing::PrintToString(why);
         return;
     }
     // Ready for input: the window is there and one of its controls has the focus.
@@ -175,13 +166,7 @@ Exe::Exe(const std::wstring& path) {
     EXPECT_TRUE(ready) << "the dialog did not open ready for input";
 }
 
-Exe::~Exe() {
-    if (!process_.hProcess) return;
-    TerminateProcess(process_.hProcess, 1);  // whatever still runs: no test leaves a process behind
-    WaitForSingleObject(process_.hProcess, 5000);
-    CloseHandle(process_.hProcess);
-    CloseHandle(process_.hThread);
-}
+Exe::~Exe() { End(process_); }  // whatever still runs: no test leaves a process behind
 
 HWND Exe::Focus() const {
     GUITHREADINFO info{};

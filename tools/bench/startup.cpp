@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "Launch.h"
+
 namespace {
 
 double Seconds() {
@@ -20,22 +22,15 @@ double Seconds() {
     return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// Milliseconds from creating the process to its window being up; negative on failure.
-double Launch(const std::wstring& program, const wchar_t* windowClass) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
+// Milliseconds from creating the process to its window being up; negative on failure. A start
+// that Wine fails and Launch makes again (a few in ten thousand) counts whole: too rare to move
+// a median.
+double Up(const std::wstring& program, const wchar_t* windowClass) {
     PROCESS_INFORMATION process{};
-    std::wstring commandLine = L"\"" + program + L"\"";
-    // Now and then (a few starts in ten thousand here) Wine cannot map a new process's shared
-    // user data page, error 1359: the start is made again, as nothing of the program ran.
-    double start = 0;
-    bool started = false;
-    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
-        start = Seconds();
-        started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
-    }
-    if (!started) {
-        std::fwprintf(stderr, L"startup: %ls: cannot start it, error %lu\n", program.c_str(), GetLastError());
+    std::wstring why;
+    const double start = Seconds();
+    if (!Launch(program, process, why)) {
+        std::fwprintf(stderr, L"startup: %ls\n", why.c_str());
         return -1;
     }
     HWND window = nullptr;
@@ -51,10 +46,7 @@ double Launch(const std::wstring& program, const wchar_t* windowClass) {
     // Ended, not closed: without a window manager, Wine waits two seconds in vain for one
     // before it takes a closing window off the screen. Waiting for the end keeps one
     // program's exit out of the next one's start.
-    TerminateProcess(process.hProcess, 1);
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    End(process);
     return up ? elapsed : -1;
 }
 
@@ -84,7 +76,7 @@ int wmain(int argc, wchar_t** argv) {
         // Each round starts with the next program, so that none always follows the same one.
         for (int i = 0; i < programs; ++i) {
             const int p = (round + 2 + i) % programs;
-            these[p] = Launch(argv[2 + 2 * p], argv[3 + 2 * p]);
+            these[p] = Up(argv[2 + 2 * p], argv[3 + 2 * p]);
             if (these[p] < 0) return 1;
         }
         if (round < 0) continue;

@@ -4,6 +4,7 @@
 // that it is painted whole.
 #include <cstdio>
 
+#include "Launch.h"
 #include "Picture.h"
 
 int wmain(int argc, wchar_t** argv) {
@@ -11,11 +12,10 @@ int wmain(int argc, wchar_t** argv) {
         fwprintf(stderr, L"usage: quellin_shot EXE OUTPUT.png\n");
         return 2;
     }
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(argv[1], nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        fwprintf(stderr, L"shot: cannot start %ls (error %lu)\n", argv[1], GetLastError());
+    std::wstring why;
+    if (!Launch(argv[1], process, why)) {
+        fwprintf(stderr, L"shot: %ls\n", why.c_str());
         return 1;
     }
     Picture last, now;
@@ -27,9 +27,7 @@ int wmain(int argc, wchar_t** argv) {
         still = now == last;
         last = now;
     }
-    TerminateProcess(process.hProcess, 0);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    End(process);
     if (!still) {
         fwprintf(stderr, L"shot: the dialog did not appear\n");
         return 1;
