@@ -2,7 +2,6 @@
 #include "support.h"
 
 #include <gtest/gtest.h>
-#include <sddl.h>
 
 #include "dialog/Layout.h"
 #include "version.h"
@@ -29,22 +28,48 @@ struct Row {
     };
     std::vector<Write> meanwhile = {};  // another program's writes once it is open
     std::wstring kept = L"";  // the values OK's message names as kept; none: no message
+    std::vector<Write> first = {};  // written after `before`, before it starts
 };
+
+void Write(const std::vector<Row::Write>& writes) {
+    for (const auto& [name, text, type] : writes) {
+        if (text) test::Put(test::kWinlogon, name, type, std::string(text, strlen(text) + 1));
+        else EXPECT_EQ(RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, test::kWinlogon, name), 0);
+    }
+}
+
+// What the guide's table says OK stores: with ON and the shutdown box checked (or else with
+// only the last-user box checked), and " a b " typed into each box. Each flag's row quotes two
+// texts, the first for ON or checked; each text's says the spaces around it are left out.
+std::wstring GuideSays(bool onAndShutdown) {
+    const std::string guide = test::Source(L"docs/guide.ja.md");
+    std::wstring stored;
+    for (const char* name : test::kNames) {
+        const size_t row = guide.find(std::string("| ") + name + " |"), third = guide.find('|', guide.find('|', row + 1) + 1) + 1;
+        const std::string cell = row == std::string::npos ? "" : guide.substr(third, guide.find('\n', row) - third);
+        std::wstring quoted;
+        for (size_t q = cell.find('"'), e; q != std::string::npos && (e = cell.find('"', q + 1)) != std::string::npos; q = cell.find('"', e + 1)) {
+            quoted += std::wstring(cell.begin() + q + 1, cell.begin() + e);
+        }
+        const bool first = onAndShutdown != (name == std::string("DontDisplayLastUserName"));
+        const std::wstring said = cell.find("前後の半角スペースを除く") != std::string::npos ? L"a b" : quoted.size() == 2 ? quoted.substr(first ? 0 : 1, 1) : L"?";
+        stored += (stored.empty() ? L"" : L"|") + said;
+    }
+    return stored;
+}
 
 void Play(const Row& row) {
     if (row.codePage && row.codePage != GetACP()) return;
     SCOPED_TRACE(row.label);
     test::ResetWinlogon(row.before);
+    Write(row.first);
     test::Exe exe;
-    for (const auto& [name, text, type] : row.meanwhile) {
-        if (text) test::Put(test::kWinlogon, name, type, std::string(text, strlen(text) + 1));
-        else EXPECT_EQ(RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, test::kWinlogon, name), 0);
-    }
+    Write(row.meanwhile);
     row.steps(exe);
     EXPECT_TRUE(test::WaitFor([&] { return test::Shown(exe.window) == row.shown; })) << "shows " << ::testing::PrintToString(test::Shown(exe.window));
     exe.Click(row.end);
     if (!row.kept.empty()) {
-        EXPECT_EQ(exe.TakeMessage(), L"information|OK:1 |次の設定は、この画面を開いた後にほかのプログラムが変更したため、そのプログラムが保存した内容のままにしました。\n\n" +
+        EXPECT_EQ(exe.TakeMessage(), L"icon|OK:1 |次の設定は、この画面を開いた後にほかのプログラムが変更したため、そのプログラムが保存した内容のままにしました。\n\n" +
                                          row.kept + L"\n内容を確かめるには、Quellin をもう一度起動してください。");
     }
     ASSERT_TRUE(exe.Ended());
@@ -52,27 +77,6 @@ void Play(const Row& row) {
 }
 
 }  // namespace
-
-// What is typed, and what was stored, in each ANSI code page.
-TEST(Dialog, Texts) {
-    const std::wstring p300(300, L'p'), w60 = std::wstring(60, L'w') + L"end";
-    const std::map<std::string, std::wstring> spaced{{"DefaultUserName", L"  bob"}, {"DefaultPassword", L" pw "}, {"DefaultDomainName", L"D "}};
-    const Row rows[] = {
-        {0, "typed texts stored trimmed", {{"DefaultDomainName", L"CORP"}},
-         [](User e) { e.Type(kUserTextId, L" bob  smith "); e.Type(kPasswordTextId, L" p w "); },
-         L"000| bob  smith | p w |CORP", L"0|bob  smith|p w|CORP|1|0"},
-        {932, "Japanese typed", {}, [](User e) { e.Type(kUserTextId, L" 山田 太郎 "); }, L"000| 山田 太郎 ||", L"0|山田 太郎|||1|0"},
-        {1252, "Western typed", {}, [](User e) { e.Type(kUserTextId, L" José Müller "); }, L"000| José Müller ||", L"0|José Müller|||1|0"},
-        {65001, "beyond the BMP typed", {}, [](User e) { e.Type(kUserTextId, L"山田\U0001F600"); }, L"000|山田\U0001F600||", L"0|山田\U0001F600|||1|0"},
-        {0, "a text that cannot be stored, typed over, longer than the box", {{"DefaultPassword", p300}}, [](User e) { e.Type(kPasswordTextId, std::wstring(99, L'p')); },
-         L"000||" + p300.substr(0, 99) + L"|", L"0||" + p300.substr(0, 99) + L"||1|0"},
-        {0, "each box takes a text longer than it is wide, on the keyboard", {},
-         [](User e) { for (int id : {kUserTextId, kPasswordTextId, kDomainTextId}) e.Keys(id, std::wstring(60, L'w') + L"end"); },
-         L"000|" + w60 + L"|" + w60 + L"|" + w60, L"0|" + w60 + L"|" + w60 + L"|" + w60 + L"|1|0"},
-        {0, "a text with spaces around it typed over, trimmed", spaced, [](User e) { e.Type(kUserTextId, L" new "); }, L"000| new |pw|D", L"0|new| pw |D |1|0"},
-    };
-    for (const Row& row : rows) Play(row);
-}
 
 namespace {
 
@@ -94,8 +98,7 @@ std::string U16(const std::wstring& text) { return {reinterpret_cast<const char*
 
 // OK with nothing touched leaves every value exactly as stored, in type and bytes, whatever its
 // form; only a missing one is created, and ON is stored as OFF where the dialog's own rule
-// turned it off as it opened (both it and the last-user value read as 1). Then each control
-// changed: stored as REG_SZ.
+// turned it off as it opened (both it and the last-user value read as 1).
 TEST(Dialog, OkLeavesWhatTheUserLeftAlone) {
     struct Form {
         const char* label;
@@ -143,99 +146,6 @@ TEST(Dialog, OkLeavesWhatTheUserLeftAlone) {
             EXPECT_EQ(Raw(), expected);
         }
     }
-    test::ResetWinlogon();
-    const std::pair<const char*, Form> before[] = {{"AutoAdminLogon", forms[9]}, {"DefaultUserName", forms[8]}, {"DefaultPassword", forms[7]},
-                                                   {"DefaultDomainName", forms[10]}, {"ShutdownWithoutLogon", forms[13]}, {"DontDisplayLastUserName", forms[12]}};
-    for (const auto& [name, form] : before) test::Put(test::kWinlogon, name, form.type, form.data, KEY_WOW64_64KEY, true);
-    test::Exe exe;
-    exe.Click(kOnOptionId);  // which unchecks the last-user box
-    exe.Type(kUserTextId, L"u"), exe.Type(kPasswordTextId, L"p"), exe.Type(kDomainTextId, L"d");
-    exe.Click(kShutdownWithoutLogonCheckId);
-    EXPECT_TRUE(test::WaitFor([&] { return test::Shown(exe.window) == L"110|u|p|d"; })) << "shows " << testing::PrintToString(test::Shown(exe.window));
-    exe.Click(kOKCommandId);
-    ASSERT_TRUE(exe.Ended());
-    EXPECT_EQ(test::Winlogon(), L"1|u|p|d|0|0");
-}
-
-// What the guide's table says each control stores: ON and OFF, a box checked and not, each as
-// the text the guide quotes for it (the first for ON or checked), and a typed text without the
-// spaces around it where the guide says so.
-TEST(Dialog, StoresWhatTheGuideSays) {
-    const std::string guide = test::Source(L"docs/guide.ja.md");
-    auto cell = [&](const char* name) {  // the third cell of the value's row
-        const size_t row = guide.find(std::string("| ") + name + " |");
-        if (row == std::string::npos) return std::string("no row");
-        const size_t third = guide.find('|', guide.find('|', row + 1) + 1) + 1;
-        return guide.substr(third, guide.find('\n', row) - third);
-    };
-    auto quoted = [&](const char* name) {  // the texts quoted in it, in order
-        std::wstring texts;
-        const std::string c = cell(name);
-        for (size_t q = c.find('"'), e; q != std::string::npos && (e = c.find('"', q + 1)) != std::string::npos; q = c.find('"', e + 1)) {
-            texts += std::wstring(c.begin() + q + 1, c.begin() + e);
-        }
-        return texts;
-    };
-    for (const char* name : {"DefaultUserName", "DefaultPassword", "DefaultDomainName"}) {
-        EXPECT_NE(cell(name).find("前後の半角スペースを除く"), std::string::npos) << name;
-    }
-    const std::wstring on = quoted("AutoAdminLogon"), shutdown = quoted("ShutdownWithoutLogon"), lastUser = quoted("DontDisplayLastUserName");
-    ASSERT_EQ(on.size() + shutdown.size() + lastUser.size(), 6u) << "each flag's row quotes two texts";
-    for (bool first : {true, false}) {
-        test::ResetWinlogon();
-        test::Exe exe;
-        for (int id : first ? std::vector{kOnOptionId, kShutdownWithoutLogonCheckId} : std::vector{kDontDisplayLastUserNameCheckId}) exe.Click(id);
-        for (int id : {kUserTextId, kPasswordTextId, kDomainTextId}) exe.Type(id, L" a b ");
-        EXPECT_TRUE(test::WaitFor([&] { return test::Shown(exe.window) == (first ? L"110| a b | a b | a b " : L"001| a b | a b | a b "); }));
-        exe.Click(kOKCommandId);
-        ASSERT_TRUE(exe.Ended());
-        const int i = first ? 0 : 1;
-        EXPECT_EQ(test::Winlogon(), std::wstring(1, on[i]) + L"|a b|a b|a b|" + shutdown[i] + L'|' + lastUser[1 - i]);
-    }
-}
-
-// OK that cannot store everything says why and keeps the dialog open. A text that cannot be
-// stored as shown stops it before any write, with the focus on its box; writes that a
-// read-only key refuses are named (the untouched ON is not written at all), and OK can be
-// pressed again once they can be made.
-TEST(Dialog, OkThatCannotStoreSaysWhy) {
-    auto allow = [](const wchar_t* sddl) {  // who may do what with the Winlogon key
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        HKEY key = nullptr;
-        ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr);
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, test::kWinlogon, 0, WRITE_DAC | KEY_WOW64_64KEY, &key);
-        EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), 0);
-        RegCloseKey(key);
-        LocalFree(descriptor);
-    };
-    // Whole, as the guide quotes them: the icon, one OK button, the text.
-    const wchar_t* const tooLong = L"warning|OK:1 |「ユーザー名」が長すぎるため保存できません。\nこのコンピューターの文字コードで 256 バイト以内（半角英数字なら 256 文字）になるように入力してください。";
-    const wchar_t* const notHere = L"warning|OK:1 |「ドメイン名」に、このコンピューターの文字コードで保存できない文字が含まれています。\nその文字を除いて入力し直してください。";
-    const std::tuple<UINT, int, std::wstring, bool, const wchar_t*> rows[] = {
-        {0, kUserTextId, std::wstring(257, L'u'), false, tooLong},
-        {932, kDomainTextId, L"Caf\u00e9", false, notHere},
-        {0, kUserTextId, L"alice", true, L"error|OK:1 |次の設定を保存できませんでした。\n\n・ユーザー名（DefaultUserName）\n"
-                                         L"・パスワード（DefaultPassword）\n・ドメイン名（DefaultDomainName）\n・シャットダウンボタン（ShutdownWithoutLogon）\n"
-                                         L"・前回のユーザー名の表示（DontDisplayLastUserName）\n\n管理者として実行しているかを確認し、もう一度 OK を押すか、CANCEL で終了してください。"},
-    };
-    for (const auto& [codePage, box, typed, readOnly, message] : rows) {
-        if (codePage && codePage != GetACP()) continue;
-        SCOPED_TRACE(testing::PrintToString(std::wstring(message)));
-        test::ResetWinlogon({{"AutoAdminLogon", L"1"}});
-        test::Exe exe;
-        exe.Type(box, typed);
-        if (readOnly) allow(L"D:(A;;KR;;;WD)");
-        exe.Click(kOKCommandId);
-        EXPECT_EQ(exe.TakeMessage(), message);
-        EXPECT_TRUE(readOnly || test::WaitFor([&] { return exe.Focus() == exe.Item(box); })) << "the focus is not on the box";
-        EXPECT_EQ(test::Winlogon(), L"1|-|-|-|-|-") << "something was stored";
-        EXPECT_TRUE(IsWindow(exe.window)) << "the dialog ended";
-        if (!readOnly) continue;
-        allow(L"D:(A;;KA;;;WD)");
-        exe.Click(kOKCommandId);
-        ASSERT_TRUE(exe.Ended());
-        EXPECT_EQ(test::Winlogon(), L"1|alice|||1|0");
-    }
 }
 
 // What the dialog shows at load and stores at the end. CANCEL stores nothing; OK stores only
@@ -244,7 +154,25 @@ TEST(Dialog, OkThatCannotStoreSaysWhy) {
 // changed too, if only by the other control's reaction, is stored as shown.
 TEST(Dialog, FromStartToEnd) {
     const int ok = kOKCommandId;
+    const std::wstring w60 = std::wstring(60, L'w') + L"end", typed = L"| a b | a b | a b ";
+    const std::map<std::string, std::wstring> spaced{{"DefaultUserName", L"  bob"}, {"DefaultPassword", L" pw "}, {"DefaultDomainName", L"D "}};
+    const std::vector<Row::Write> otherTypes = {{"AutoAdminLogon", "x", REG_BINARY}, {"DefaultUserName", "a", REG_MULTI_SZ}, {"DefaultPassword", "q", REG_EXPAND_SZ},
+        {"DefaultDomainName", "e", REG_BINARY}, {"ShutdownWithoutLogon", "1", REG_BINARY}, {"DontDisplayLastUserName", "1", REG_EXPAND_SZ}};
     const Row rows[] = {
+        {0, "ON and the shutdown box as the guide's table says, texts trimmed as it says", {},
+         [](User e) { e.Click(kOnOptionId), e.Click(kShutdownWithoutLogonCheckId); for (int id : {kUserTextId, kPasswordTextId, kDomainTextId}) e.Type(id, L" a b "); },
+         L"110" + typed, GuideSays(true)},
+        {0, "the last-user box as the guide's table says", {},
+         [](User e) { e.Click(kDontDisplayLastUserNameCheckId); for (int id : {kUserTextId, kPasswordTextId, kDomainTextId}) e.Type(id, L" a b "); },
+         L"001" + typed, GuideSays(false)},
+        {0, "each control changed from values of other types: stored as REG_SZ", {},
+         [](User e) { e.Click(kOnOptionId), e.Type(kUserTextId, L"u"), e.Type(kPasswordTextId, L"p"), e.Type(kDomainTextId, L"d"), e.Click(kShutdownWithoutLogonCheckId); },
+         L"110|u|p|d", L"1|u|p|d|0|0", ok, {}, L"", otherTypes},
+        {0, "each box takes a text longer than it is wide, on the keyboard", {},
+         [](User e) { for (int id : {kUserTextId, kPasswordTextId, kDomainTextId}) e.Keys(id, std::wstring(60, L'w') + L"end"); },
+         L"000|" + w60 + L"|" + w60 + L"|" + w60, L"0|" + w60 + L"|" + w60 + L"|" + w60 + L"|1|0"},
+        {0, "a text with spaces around it typed over, trimmed; the others left", spaced, [](User e) { e.Type(kUserTextId, L" new "); },
+         L"000| new |pw|D", L"0|new| pw |D |1|0"},
         {0, "both on at load: OFF and the box", {{"AutoAdminLogon", L"1"}, {"DontDisplayLastUserName", L"1"}}, Nothing, L"001|||", L"0||||1|1"},
         {0, "CANCEL stores nothing", {{"AutoAdminLogon", L"yes"}, {"DefaultUserName", L" bob "}},
          [](User e) { e.Type(kUserTextId, L"alice"); e.Click(kOnOptionId); e.Click(kShutdownWithoutLogonCheckId); },

@@ -280,57 +280,70 @@ struct Form {
 
 }  // namespace
 
-// Every registry step failing in turn, for each of its callers: the read as the dialog opens,
-// the read again on OK, and the write. Each row says what the user sees, and what is stored:
-// a value that could not be read is left as it is unless the user changes it; on OK nothing is
-// stored over a value that could not be read again, or when the key cannot be opened; and every
-// key is opened in the 64-bit registry view.
-TEST(Form, EveryRegistryStepThatFails) {
+// What OK stores and what the user sees, in each ANSI code page, with every registry step made
+// to fail in turn for each of its callers: the read as the dialog opens, the read again on OK,
+// and the write. A value that could not be read is left as it is unless the user changes it; on
+// OK nothing is stored over a value that could not be read again, nor when the key cannot be
+// opened, nor when a text cannot be stored as shown (the focus then goes to its box); every key
+// is opened in the 64-bit registry view. OK pressed again once all is well stores what is shown,
+// and does not take the first OK's own writes for another program's.
+TEST(Form, WhatOkStoresAndSays) {
     const std::wstring all = L"・自動ログオン（AutoAdminLogon）\n・ユーザー名（DefaultUserName）\n・パスワード（DefaultPassword）\n"
                              L"・ドメイン名（DefaultDomainName）\n・シャットダウンボタン（ShutdownWithoutLogon）\n・前回のユーザー名の表示（DontDisplayLastUserName）\n";
     const std::wstring user = L"・ユーザー名（DefaultUserName）\n", password = L"・パスワード（DefaultPassword）\n";
     auto atOpen = [](const std::wstring& list) {
         return L"warning|次の設定を読み取れませんでした。\n\n" + list + L"\nこれらの設定は、この画面で変更しない限り、OK を押しても書き換えません。";
     };
-    const std::wstring again = L"管理者として実行しているかを確認し、もう一度 OK を押すか、CANCEL で終了してください。";
+    const std::wstring again = L"\n管理者として実行しているかを確認し、もう一度 OK を押すか、CANCEL で終了してください。";
     const std::wstring notStored = L"error|次の設定を保存できませんでした。\n\n", notReadAgain = L"error|次の設定は、保存する前にいまの値を読み取れなかったため、保存しませんでした。\n\n";
-    const std::wstring before = L"1|bob|pw|D|1|0", typed = L"1|alice|pw|D|1|0";
+    const std::wstring tooLong = L"warning|「ユーザー名」が長すぎるため保存できません。\nこのコンピューターの文字コードで 256 バイト以内（半角英数字なら 256 文字）になるように入力してください。";
+    const std::wstring notHere = L"warning|「ユーザー名」に、このコンピューターの文字コードで保存できない文字が含まれています。\nその文字を除いて入力し直してください。";
+    const std::wstring opened = L"100|bob|pw|D", before = L"1|bob|pw|D|1|0", typed = L"1|alice|pw|D|1|0";
     const struct Row {
+        UINT codePage;  // 0: every one
         const char* label;
         Fault fault;
-        std::wstring shown;     // once open, then the user types "alice" as the user name
-        std::wstring messages;  // as it opens and on OK
-        std::wstring stored;
+        std::wstring shown, messages, stored;  // once open; as it opens and on OK; once OK is pressed
         bool ends = true;
+        std::wstring text = L"alice";  // typed as the user name
     } rows[] = {
-        {"nothing fails", {}, L"100|bob|pw|D", L"", typed},
-        {"the key's opening, as the dialog opens", {Step::Open, 1}, L"000|||", atOpen(all), typed},
-        {"the size asked, as it opens", {Step::Size, 1, "DefaultPassword"}, L"100|bob||D", atOpen(password), typed},
-        {"the data read, as it opens", {Step::Data, 1, "DefaultPassword"}, L"100|bob||D", atOpen(password), typed},
-        {"a value that keeps growing, as it opens", {Step::KeepsGrowing, 1, "DefaultPassword"}, L"100|bob||D", atOpen(password), typed},
-        {"a value that grows once, as it opens", {Step::GrowsOnce, 1, "DefaultPassword"}, L"100|bob|pw|D", L"", typed},
-        {"the key's opening on OK", {Step::Open, 2}, L"100|bob|pw|D", notStored + all + L"\n" + again, before, false},
-        {"the size asked on OK", {Step::Size, 2, "DefaultUserName"}, L"100|bob|pw|D", notReadAgain + user + L"\n" + again, before, false},
-        {"the data read on OK", {Step::Data, 2, "DefaultUserName"}, L"100|bob|pw|D", notReadAgain + user + L"\n" + again, before, false},
-        {"a value that keeps growing on OK", {Step::KeepsGrowing, 2, "DefaultUserName"}, L"100|bob|pw|D", notReadAgain + user + L"\n" + again, before, false},
-        {"a value that grows once on OK", {Step::GrowsOnce, 2, "DefaultUserName"}, L"100|bob|pw|D", L"", typed},
-        {"the write", {Step::Set, 1, "DefaultUserName"}, L"100|bob|pw|D", notStored + user + L"\n" + again, before, false},
+        {0, "nothing fails", {}, opened, L"", typed},
+        {0, "the key's opening, as the dialog opens", {Step::Open, 1}, L"000|||", atOpen(all), typed},
+        {0, "the size asked, as it opens", {Step::Size, 1, "DefaultPassword"}, L"100|bob||D", atOpen(password), typed},
+        {0, "the data read, as it opens", {Step::Data, 1, "DefaultPassword"}, L"100|bob||D", atOpen(password), typed},
+        {0, "a value that keeps growing, as it opens", {Step::KeepsGrowing, 1, "DefaultPassword"}, L"100|bob||D", atOpen(password), typed},
+        {0, "a value that grows once, as it opens", {Step::GrowsOnce, 1, "DefaultPassword"}, opened, L"", typed},
+        {0, "the key's opening on OK", {Step::Open, 2}, opened, notStored + all + again, before, false},
+        {0, "the size asked on OK", {Step::Size, 2, "DefaultUserName"}, opened, notReadAgain + user + again, before, false},
+        {0, "the data read on OK", {Step::Data, 2, "DefaultUserName"}, opened, notReadAgain + user + again, before, false},
+        {0, "a value that keeps growing on OK", {Step::KeepsGrowing, 2, "DefaultUserName"}, opened, notReadAgain + user + again, before, false},
+        {0, "a value that grows once on OK", {Step::GrowsOnce, 2, "DefaultUserName"}, opened, L"", typed},
+        {0, "the write", {Step::Set, 1, "DefaultUserName"}, opened, notStored + user + again, before, false},
+        {0, "a text too long", {}, opened, tooLong, before, false, std::wstring(257, L'u')},
+        {0, "... which 256 bytes, trimmed, are not", {}, opened, L"", L"1|" + std::wstring(256, L'u') + L"|pw|D|1|0", true, L" " + std::wstring(256, L'u') + L" "},
+        {932, "a letter the code page lacks", {}, opened, notHere, before, false, L"Caf\u00e9"},
+        {932, "Japanese", {}, opened, L"", L"1|山田 太郎|pw|D|1|0", true, L" 山田 太郎 "},
+        {1252, "Japanese in a Western code page", {}, opened, notHere, before, false, L"山田"},
+        {1252, "Western letters", {}, opened, L"", L"1|José Müller|pw|D|1|0", true, L"José Müller"},
+        {65001, "a lone surrogate", {}, opened, notHere, before, false, L"a\xD800"},
+        {65001, "beyond the BMP", {}, opened, L"", L"1|山田\U0001F600|pw|D|1|0", true, L"山田\U0001F600"},
     };
     for (const Row& row : rows) {
+        if (row.codePage && row.codePage != GetACP()) continue;
         SCOPED_TRACE(row.label);
         test::ResetWinlogon({{"AutoAdminLogon", L"1"}, {"DefaultUserName", L"bob"}, {"DefaultPassword", L"pw"}, {"DefaultDomainName", L"D"},
                              {"ShutdownWithoutLogon", L"1"}, {"DontDisplayLastUserName", L"0"}});
         Form form(row.fault);
         EXPECT_EQ(test::Shown(form.form.Window()), row.shown);
-        SetWindowTextW(form.form.UserText, L"alice");
+        SetWindowTextW(form.form.UserText, row.text.c_str());
         EXPECT_EQ(form.Ok(), row.ends);
         EXPECT_EQ(Form::messages, row.messages);
         EXPECT_EQ(test::Winlogon(), row.stored);
         EXPECT_EQ(g_outsideView, 0) << "a key opened outside the 64-bit registry view";
-        // OK again, once nothing fails: what could not be stored is stored now, and the first
-        // OK's own writes are not taken for another program's.
         if (row.ends) continue;
+        EXPECT_EQ(GetFocus() == form.form.UserText, row.messages.starts_with(L"warning|「")) << "the focus on the box refused, and only then";
         g_fault = {}, Form::messages.clear();
+        SetWindowTextW(form.form.UserText, L"alice");
         EXPECT_TRUE(form.Ok());
         EXPECT_EQ(Form::messages, L"");
         EXPECT_EQ(test::Winlogon(), typed);

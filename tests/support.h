@@ -82,9 +82,9 @@ public:
     // only between two of its messages.
     void Settle() const;
     bool Ended() const { return WaitForSingleObject(process_.hProcess, 10000) == WAIT_OBJECT_0; }
-    // The message box it shows, whole, as "icon|buttons|text": the icon "warning", "error",
-    // "information" or "no icon"; each button as caption:id, a space after each. The box must be
-    // owned by the dialog, which is disabled while it shows. The box is then closed.
+    // The message box it shows, whole, as "icon|buttons|text" ("no icon" if it has none), each
+    // button as caption:id, a space after each. The box must be owned by the dialog, which is
+    // disabled while it shows. The box is then closed.
     std::wstring TakeMessage() const;
 
 private:
