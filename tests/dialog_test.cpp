@@ -80,18 +80,6 @@ void Play(const Row& row) {
 
 namespace {
 
-// Each value exactly as stored, type and bytes; "-" for a missing one.
-std::vector<std::string> Raw() {
-    std::vector<std::string> all;
-    for (const char* name : test::kNames) {
-        DWORD type = 0, size = 4096;
-        std::string data(size, '\0');
-        const LSTATUS status = RegGetValueA(HKEY_LOCAL_MACHINE, test::kWinlogon, name, RRF_RT_ANY | RRF_NOEXPAND | RRF_SUBKEY_WOW6464KEY, &type, data.data(), &size);
-        all.push_back(status ? "-" : std::to_string(type) + ":" + data.substr(0, size));
-    }
-    return all;
-}
-
 std::string U16(const std::wstring& text) { return {reinterpret_cast<const char*>(text.data()), text.size() * 2}; }
 
 }  // namespace
@@ -134,16 +122,16 @@ TEST(Dialog, OkLeavesWhatTheUserLeftAlone) {
             for (const char* name : test::kNames) {
                 if (lastUser || name != std::string("DontDisplayLastUserName")) test::Put(test::kWinlogon, name, form.type, form.data, KEY_WOW64_64KEY, true);
             }
-            std::vector<std::string> expected = Raw();
+            std::vector<std::string> expected = test::Raw();
             {
                 test::Exe exe;
                 exe.Click(kOKCommandId);
                 ASSERT_TRUE(exe.Ended());
             }
             const std::wstring stored = test::Winlogon();
-            if (form.one && lastUser) expected[0] = stored.substr(0, 2) == L"0|" ? Raw()[0] : "ON not stored as \"0\"";
-            if (!lastUser) expected[5] = stored.substr(stored.size() - 2) == L"|0" ? Raw()[5] : "the last-user value not created as \"0\"";
-            EXPECT_EQ(Raw(), expected);
+            if (form.one && lastUser) expected[0] = stored.substr(0, 2) == L"0|" ? test::Raw()[0] : "ON not stored as \"0\"";
+            if (!lastUser) expected[5] = stored.substr(stored.size() - 2) == L"|0" ? test::Raw()[5] : "the last-user value not created as \"0\"";
+            EXPECT_EQ(test::Raw(), expected);
         }
     }
 }

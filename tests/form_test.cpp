@@ -290,7 +290,7 @@ struct Form {
 TEST(Form, WhatOkStoresAndSays) {
     const std::wstring all = L"・自動ログオン（AutoAdminLogon）\n・ユーザー名（DefaultUserName）\n・パスワード（DefaultPassword）\n"
                              L"・ドメイン名（DefaultDomainName）\n・シャットダウンボタン（ShutdownWithoutLogon）\n・前回のユーザー名の表示（DontDisplayLastUserName）\n";
-    const std::wstring user = L"・ユーザー名（DefaultUserName）\n", password = L"・パスワード（DefaultPassword）\n";
+    const std::wstring user = L"・ユーザー名（DefaultUserName）\n", domain = L"・ドメイン名（DefaultDomainName）\n";
     auto atOpen = [](const std::wstring& list) {
         return L"warning|次の設定を読み取れませんでした。\n\n" + list + L"\nこれらの設定は、この画面で変更しない限り、OK を押しても書き換えません。";
     };
@@ -298,7 +298,8 @@ TEST(Form, WhatOkStoresAndSays) {
     const std::wstring notStored = L"error|次の設定を保存できませんでした。\n\n", notReadAgain = L"error|次の設定は、保存する前にいまの値を読み取れなかったため、保存しませんでした。\n\n";
     const std::wstring tooLong = L"warning|「ユーザー名」が長すぎるため保存できません。\nこのコンピューターの文字コードで 256 バイト以内（半角英数字なら 256 文字）になるように入力してください。";
     const std::wstring notHere = L"warning|「ユーザー名」に、このコンピューターの文字コードで保存できない文字が含まれています。\nその文字を除いて入力し直してください。";
-    const std::wstring opened = L"100|bob|pw|D", before = L"1|bob|pw|D|1|0", typed = L"1|alice|pw|D|1|0";
+    // The key has no password and no last-user value: OK creates them, empty and "0".
+    const std::wstring opened = L"100|bob||D", before = L"1|bob|-|D|1|-", others = L"1|bob||D|1|0", typed = L"1|alice||D|1|0";
     const struct Row {
         UINT codePage;  // 0: every one
         const char* label;
@@ -308,31 +309,31 @@ TEST(Form, WhatOkStoresAndSays) {
         std::wstring text = L"alice";  // typed as the user name
     } rows[] = {
         {0, "nothing fails", {}, opened, L"", typed},
-        {0, "the key's opening, as the dialog opens", {Step::Open, 1}, L"000|||", atOpen(all), typed},
-        {0, "the size asked, as it opens", {Step::Size, 1, "DefaultPassword"}, L"100|bob||D", atOpen(password), typed},
-        {0, "the data read, as it opens", {Step::Data, 1, "DefaultPassword"}, L"100|bob||D", atOpen(password), typed},
-        {0, "a value that keeps growing, as it opens", {Step::KeepsGrowing, 1, "DefaultPassword"}, L"100|bob||D", atOpen(password), typed},
-        {0, "a value that grows once, as it opens", {Step::GrowsOnce, 1, "DefaultPassword"}, opened, L"", typed},
+        {0, "the key's opening, as the dialog opens: nothing created", {Step::Open, 1}, L"000|||", atOpen(all), L"1|alice|-|D|1|-"},
+        {0, "the size asked, as it opens", {Step::Size, 1, "DefaultDomainName"}, L"100|bob||", atOpen(domain), typed},
+        {0, "the data read, as it opens", {Step::Data, 1, "DefaultDomainName"}, L"100|bob||", atOpen(domain), typed},
+        {0, "a value that keeps growing, as it opens", {Step::KeepsGrowing, 1, "DefaultDomainName"}, L"100|bob||", atOpen(domain), typed},
+        {0, "a value that grows once, as it opens", {Step::GrowsOnce, 1, "DefaultDomainName"}, opened, L"", typed},
         {0, "the key's opening on OK", {Step::Open, 2}, opened, notStored + all + again, before, false},
-        {0, "the size asked on OK", {Step::Size, 2, "DefaultUserName"}, opened, notReadAgain + user + again, before, false},
-        {0, "the data read on OK", {Step::Data, 2, "DefaultUserName"}, opened, notReadAgain + user + again, before, false},
-        {0, "a value that keeps growing on OK", {Step::KeepsGrowing, 2, "DefaultUserName"}, opened, notReadAgain + user + again, before, false},
+        {0, "the size asked on OK", {Step::Size, 2, "DefaultUserName"}, opened, notReadAgain + user + again, others, false},
+        {0, "the data read on OK", {Step::Data, 2, "DefaultUserName"}, opened, notReadAgain + user + again, others, false},
+        {0, "a value that keeps growing on OK", {Step::KeepsGrowing, 2, "DefaultUserName"}, opened, notReadAgain + user + again, others, false},
         {0, "a value that grows once on OK", {Step::GrowsOnce, 2, "DefaultUserName"}, opened, L"", typed},
-        {0, "the write", {Step::Set, 1, "DefaultUserName"}, opened, notStored + user + again, before, false},
+        {0, "the last write, after two that were made", {Step::Set, 1, "DontDisplayLastUserName"}, opened,
+         notStored + L"・前回のユーザー名の表示（DontDisplayLastUserName）\n" + again, L"1|alice||D|1|-", false},
         {0, "a text too long", {}, opened, tooLong, before, false, std::wstring(257, L'u')},
-        {0, "... which 256 bytes, trimmed, are not", {}, opened, L"", L"1|" + std::wstring(256, L'u') + L"|pw|D|1|0", true, L" " + std::wstring(256, L'u') + L" "},
+        {0, "... which 256 bytes, trimmed, are not", {}, opened, L"", L"1|" + std::wstring(256, L'u') + L"||D|1|0", true, L" " + std::wstring(256, L'u') + L" "},
         {932, "a letter the code page lacks", {}, opened, notHere, before, false, L"Caf\u00e9"},
-        {932, "Japanese", {}, opened, L"", L"1|山田 太郎|pw|D|1|0", true, L" 山田 太郎 "},
+        {932, "Japanese", {}, opened, L"", L"1|山田 太郎||D|1|0", true, L" 山田 太郎 "},
         {1252, "Japanese in a Western code page", {}, opened, notHere, before, false, L"山田"},
-        {1252, "Western letters", {}, opened, L"", L"1|José Müller|pw|D|1|0", true, L"José Müller"},
+        {1252, "Western letters", {}, opened, L"", L"1|José Müller||D|1|0", true, L"José Müller"},
         {65001, "a lone surrogate", {}, opened, notHere, before, false, L"a\xD800"},
-        {65001, "beyond the BMP", {}, opened, L"", L"1|山田\U0001F600|pw|D|1|0", true, L"山田\U0001F600"},
+        {65001, "beyond the BMP", {}, opened, L"", L"1|山田\U0001F600||D|1|0", true, L"山田\U0001F600"},
     };
     for (const Row& row : rows) {
         if (row.codePage && row.codePage != GetACP()) continue;
         SCOPED_TRACE(row.label);
-        test::ResetWinlogon({{"AutoAdminLogon", L"1"}, {"DefaultUserName", L"bob"}, {"DefaultPassword", L"pw"}, {"DefaultDomainName", L"D"},
-                             {"ShutdownWithoutLogon", L"1"}, {"DontDisplayLastUserName", L"0"}});
+        test::ResetWinlogon({{"AutoAdminLogon", L"1"}, {"DefaultUserName", L"bob"}, {"DefaultDomainName", L"D"}, {"ShutdownWithoutLogon", L"1"}});
         Form form(row.fault);
         EXPECT_EQ(test::Shown(form.form.Window()), row.shown);
         SetWindowTextW(form.form.UserText, row.text.c_str());

@@ -138,16 +138,26 @@ void ResetWinlogon(const std::map<std::string, std::wstring>& texts, REGSAM view
     RegCloseKey(key);
 }
 
-std::wstring Winlogon(REGSAM view) {
+std::vector<std::string> Raw(REGSAM view) {
     const HKEY key = Open(kWinlogon, view, false);
-    std::wstring all;
+    std::vector<std::string> all;
     for (const char* name : kNames) {
-        wchar_t data[1024] = {};
-        DWORD type = 0, size = sizeof data - sizeof(wchar_t);
-        const bool found = key && !RegQueryValueExW(key, Wide(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-        all += std::wstring(all.empty() ? L"" : L"|") + (!found ? L"-" : type == REG_SZ ? data : L"<not REG_SZ>");
+        DWORD type = 0, size = 4096;
+        std::string data(size, '\0');
+        const bool found = key && !RegQueryValueExW(key, Wide(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+        all.push_back(found ? std::to_string(type) + ":" + data.substr(0, size) : "-");
     }
     if (key) RegCloseKey(key);
+    return all;
+}
+
+std::wstring Winlogon(REGSAM view) {
+    std::wstring all;
+    for (const std::string& raw : Raw(view)) {
+        std::wstring text = raw == "-" ? L"-" : L"<not REG_SZ>";
+        if (raw.starts_with("1:")) text.assign(reinterpret_cast<const wchar_t*>(raw.data() + 2), (raw.size() - 2) / 2);
+        all += (all.empty() ? L"" : L"|") + text.substr(0, text.find(L'\0'));
+    }
     return all;
 }
 

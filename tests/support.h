@@ -57,6 +57,8 @@ void Put(const char* path, const char* name, DWORD type, const std::string& byte
 // stored, '|' between them, "-" for a missing one.
 void ResetWinlogon(const std::map<std::string, std::wstring>& texts = {}, REGSAM view = KEY_WOW64_64KEY, DWORD type = REG_SZ);
 std::wstring Winlogon(REGSAM view = KEY_WOW64_64KEY);
+// Each of the six exactly as stored: its type's number, ':', its bytes; "-" for a missing one.
+std::vector<std::string> Raw(REGSAM view = KEY_WOW64_64KEY);
 
 // A quellin exe, started and ready for input; ended with the object.
 class Exe {
