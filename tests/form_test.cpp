@@ -9,6 +9,7 @@
 #include <dbghelp.h>
 #include <imagehlp.h>
 
+#include <memory>
 #include <string_view>
 
 using namespace Layout;
@@ -218,14 +219,15 @@ struct Fault {
     int at = 1;
     const char* value = "";
 } g_fault;
-int g_opens = 0, g_outsideView = 0;
+int g_opens = 0, g_outsideView = 0, g_held = 0;  // g_held: keys opened and not yet closed
 std::map<std::wstring, int> g_reads;
 
 const RegistryCalls kFaulty{
     [](HKEY root, const char* path, REGSAM access, HKEY* key) -> LSTATUS {
         g_outsideView += (access & KEY_WOW64_64KEY) == 0;
         if (++g_opens == g_fault.at && g_fault.step == Step::Open) return ERROR_ACCESS_DENIED;
-        return Real().createKey(root, path, access, key);
+        const LSTATUS status = Real().createKey(root, path, access, key);
+        return g_held += status == ERROR_SUCCESS, status;
     },
     [](HKEY key, const wchar_t* name, DWORD* type, BYTE* data, DWORD* size) -> LSTATUS {
         const int read = data ? g_reads[name] : ++g_reads[name];
@@ -248,7 +250,7 @@ const RegistryCalls kFaulty{
         if (g_fault.step == Step::Set && name == std::string(g_fault.value)) return ERROR_ACCESS_DENIED;
         return Real().setValue(key, name, type, data, size);
     },
-    Real().closeKey,
+    [](HKEY key) { return --g_held, Real().closeKey(key); },
 };
 
 // The form in this process, on the faulty registry, its messages recorded as "icon|text".
@@ -295,6 +297,7 @@ TEST(Form, WhatOkStoresAndSays) {
         return L"warning|次の設定を読み取れませんでした。\n\n" + list + L"\nこれらの設定は、この画面で変更しない限り、OK を押しても書き換えません。";
     };
     const std::wstring again = L"\n管理者として実行しているかを確認し、もう一度 OK を押すか、CANCEL で終了してください。";
+    const std::wstring kept = L"次の設定は、この画面を開いた後にほかのプログラムが変更したため、そのプログラムが保存した内容のままにしました。\n\n";
     const std::wstring notStored = L"error|次の設定を保存できませんでした。\n\n", notReadAgain = L"error|次の設定は、保存する前にいまの値を読み取れなかったため、保存しませんでした。\n\n";
     const std::wstring tooLong = L"warning|「ユーザー名」が長すぎるため保存できません。\nこのコンピューターの文字コードで 256 バイト以内（半角英数字なら 256 文字）になるように入力してください。";
     const std::wstring notHere = L"warning|「ユーザー名」に、このコンピューターの文字コードで保存できない文字が含まれています。\nその文字を除いて入力し直してください。";
@@ -307,6 +310,7 @@ TEST(Form, WhatOkStoresAndSays) {
         std::wstring shown, messages, stored;  // once open; as it opens and on OK; once OK is pressed
         bool ends = true;
         std::wstring text = L"alice";  // typed as the user name
+        const char* elsewhere = nullptr;  // a value another program sets to "other" once it is open
     } rows[] = {
         {0, "nothing fails", {}, opened, L"", typed},
         {0, "the key's opening, as the dialog opens: nothing created", {Step::Open, 1}, L"000|||", atOpen(all), L"1|alice|-|D|1|-"},
@@ -321,6 +325,8 @@ TEST(Form, WhatOkStoresAndSays) {
         {0, "a value that grows once on OK", {Step::GrowsOnce, 2, "DefaultUserName"}, opened, L"", typed},
         {0, "the last write, after two that were made", {Step::Set, 1, "DontDisplayLastUserName"}, opened,
          notStored + L"・前回のユーザー名の表示（DontDisplayLastUserName）\n" + again, L"1|alice||D|1|-", false},
+        {0, "... and a value another program changed: one message", {Step::Set, 1, "DontDisplayLastUserName"}, opened,
+         notStored + L"・前回のユーザー名の表示（DontDisplayLastUserName）\n\n" + kept + domain + again, L"1|alice||other|1|-", false, L"alice", "DefaultDomainName"},
         {0, "a text too long", {}, opened, tooLong, before, false, std::wstring(257, L'u')},
         {0, "... which 256 bytes, trimmed, are not", {}, opened, L"", L"1|" + std::wstring(256, L'u') + L"||D|1|0", true, L" " + std::wstring(256, L'u') + L" "},
         {932, "a letter the code page lacks", {}, opened, notHere, before, false, L"Caf\u00e9"},
@@ -337,6 +343,7 @@ TEST(Form, WhatOkStoresAndSays) {
         Form form(row.fault);
         EXPECT_EQ(test::Shown(form.form.Window()), row.shown);
         SetWindowTextW(form.form.UserText, row.text.c_str());
+        if (row.elsewhere) test::Put(test::kWinlogon, row.elsewhere, REG_SZ, std::string("other", 6));
         EXPECT_EQ(form.Ok(), row.ends);
         EXPECT_EQ(Form::messages, row.messages);
         EXPECT_EQ(test::Winlogon(), row.stored);
@@ -346,27 +353,29 @@ TEST(Form, WhatOkStoresAndSays) {
         g_fault = {}, Form::messages.clear();
         SetWindowTextW(form.form.UserText, L"alice");
         EXPECT_TRUE(form.Ok());
-        EXPECT_EQ(Form::messages, L"");
-        EXPECT_EQ(test::Winlogon(), typed);
+        EXPECT_EQ(Form::messages, row.elsewhere ? L"information|" + kept + domain + L"\n内容を確かめるには、Quellin をもう一度起動してください。" : L"");
+        EXPECT_EQ(test::Winlogon(), row.elsewhere ? L"1|alice||other|1|0" : typed);
     }
+    EXPECT_EQ(g_held, 0) << "a key left open";
 }
 
-// No copy of a password, read or typed, is left in memory that goes back to the heap: through
-// a whole open, edit and OK, with the stored one growing as it is read.
+// No copy of a password, read or typed, long or short, is left in memory that goes back to the
+// heap: through a whole open, edit and OK, with the stored one growing as it is read.
 TEST(Form, NoPasswordIsLeftInFreedMemory) {
     const wchar_t* const stored = L"Zq9-stored-password-0123456789";
     test::ResetWinlogon({{"DefaultPassword", stored}});
     test::Watch(true);
     {
-        Form form({Step::GrowsOnce, 1, "DefaultPassword"});
+        // On the heap, so that a short password kept inside the dialog's own objects is seen too.
+        const auto form = std::make_unique<Form>(Fault{Step::GrowsOnce, 1, "DefaultPassword"});
         wchar_t shown[64] = {};  // on the stack: the test's own copy goes to no heap block
-        GetWindowTextW(form.form.PasswordText, shown, 64);
+        GetWindowTextW(form->form.PasswordText, shown, 64);
         EXPECT_STREQ(shown, stored);
-        SetWindowTextW(form.form.PasswordText, L"Zq9-typed-password-0123456789");
-        EXPECT_TRUE(form.Ok());
+        SetWindowTextW(form->form.PasswordText, L"Zq9-pw1");
+        EXPECT_TRUE(form->Ok());
     }
     EXPECT_EQ(test::Watch(false), 0) << "blocks released still holding a password";
-    EXPECT_EQ(test::Winlogon(), L"0||Zq9-typed-password-0123456789||1|0");
+    EXPECT_EQ(test::Winlogon(), L"0||Zq9-pw1||1|0");
     // The watch sees a copy that is not wiped.
     test::Watch(true);
     delete new std::wstring(stored);

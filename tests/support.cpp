@@ -127,13 +127,13 @@ void Put(const char* path, const char* name, DWORD type, const std::string& byte
     RegCloseKey(key);
 }
 
-void ResetWinlogon(const std::map<std::string, std::wstring>& texts, REGSAM view, DWORD type) {
+void ResetWinlogon(const std::map<std::string, std::wstring>& texts, REGSAM view) {
     DeleteKey(kWinlogon, view);
     const HKEY key = Open(kWinlogon, view);
     for (const auto& [name, text] : texts) {
         const auto* data = reinterpret_cast<const BYTE*>(text.c_str());
         // An empty text as the program stores one: no bytes at all.
-        EXPECT_EQ(RegSetValueExW(key, Wide(name.c_str()).c_str(), 0, type, data, text.empty() ? 0 : (text.size() + 1) * 2), 0) << name;
+        EXPECT_EQ(RegSetValueExW(key, Wide(name.c_str()).c_str(), 0, REG_SZ, data, text.empty() ? 0 : (text.size() + 1) * 2), 0) << name;
     }
     RegCloseKey(key);
 }
@@ -195,7 +195,7 @@ void Exe::Keys(int id, const std::wstring& text) const {
     PressAndSlideOff(id);
     std::vector<INPUT> input;
     for (wchar_t c : text) {
-        for (DWORD up : {0, KEYEVENTF_KEYUP}) input.emplace_back().type = INPUT_KEYBOARD, input.back().ki = {0, static_cast<WORD>(c), KEYEVENTF_UNICODE | up, 0, 0};
+        for (DWORD up : {0, KEYEVENTF_KEYUP}) input.emplace_back().type = INPUT_KEYBOARD, input.back().ki = {0, c, KEYEVENTF_UNICODE | up, 0, 0};
     }
     EXPECT_EQ(SendInput(input.size(), input.data(), sizeof(INPUT)), input.size());
     wchar_t now[1024] = {};

@@ -53,9 +53,9 @@ void DeleteKey(const char* path, REGSAM view = KEY_WOW64_64KEY);
 // Through the ANSI call, or with `exact` the Unicode one, whose string types take UTF-16 bytes.
 void Put(const char* path, const char* name, DWORD type, const std::string& bytes, REGSAM view = KEY_WOW64_64KEY, bool exact = false);
 
-// The Winlogon key replaced by one holding `texts` as values of `type`; its six values as
+// The Winlogon key replaced by one holding `texts` as REG_SZ values; its six values as
 // stored, '|' between them, "-" for a missing one.
-void ResetWinlogon(const std::map<std::string, std::wstring>& texts = {}, REGSAM view = KEY_WOW64_64KEY, DWORD type = REG_SZ);
+void ResetWinlogon(const std::map<std::string, std::wstring>& texts = {}, REGSAM view = KEY_WOW64_64KEY);
 std::wstring Winlogon(REGSAM view = KEY_WOW64_64KEY);
 // Each of the six exactly as stored: its type's number, ':', its bytes; "-" for a missing one.
 std::vector<std::string> Raw(REGSAM view = KEY_WOW64_64KEY);
