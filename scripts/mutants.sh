@@ -10,6 +10,8 @@
 # A line marked equivalent is not run, but its pattern must still match once, or it is stale.
 # A test has QUELLIN_MUTANT_TIMEOUT seconds (300) unless CTest gives it a time-out of its own.
 # QUELLIN_MUTANT_LOGS=DIR keeps each fault's build and test logs there (N.build.log, N.ctest.log).
+# QUELLIN_MUTANT_SHARD=K/N runs only every Nth fault line, from the Kth (1 to N): N runs side by
+# side, each in its own copy and Wine prefix, share out the list.
 # Exits 1 when a fault survived or a line is stale, 2 when the unchanged copy fails.
 # On demand only: a full build and a run of the suite per fault is too slow for CI.
 set -euo pipefail
@@ -23,6 +25,10 @@ valid=0
 [[ "" =~ $filter ]] || valid=$?
 [ "$valid" -ne 2 ] || { echo "not a regular expression: $filter" >&2; exit 2; }
 logs=${QUELLIN_MUTANT_LOGS:-}
+shard=${QUELLIN_MUTANT_SHARD:-1/1}
+[[ $shard =~ ^([0-9]+)/([0-9]+)$ ]] && ((BASH_REMATCH[1] >= 1 && BASH_REMATCH[1] <= BASH_REMATCH[2])) ||
+  { echo "QUELLIN_MUTANT_SHARD is K/N with 1 <= K <= N, not $shard" >&2; exit 2; }
+shard_k=${BASH_REMATCH[1]} shard_n=${BASH_REMATCH[2]}
 if [ -n "$logs" ]; then mkdir -p "$logs" && logs=$(realpath "$logs"); fi
 
 microseconds() { echo "${EPOCHREALTIME//[!0-9]/}"; }
@@ -162,11 +168,13 @@ report() {  # number, verdict, path, comment, start time
   printf '#%-4s %-44s %s: %s  (%s)\n' "$1" "$2" "$3" "$4" "$(since "$5")"
 }
 
-number=0
+number=0 faults=0
 while IFS= read -r line <&3 || [ -n "$line" ]; do
   number=$((number + 1))
   line=${line%$'\r'}
   [[ -z ${line//[[:space:]]/} || $line == '#'* ]] && continue
+  faults=$((faults + 1))
+  [ $(((faults - 1) % shard_n + 1)) -eq "$shard_k" ] || continue
   fault_started=$(microseconds)
   tabs=${line//[!$'\t']/}
   path=${line%%$'\t'*}
