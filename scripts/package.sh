@@ -16,8 +16,9 @@ refuse() { echo "package: $*" >&2; exit 1; }
 day() { date -u -d "@$1" '+%Y-%m-%d %H:%M:%S UTC'; }
 
 # Decides whether and how to sign, before anything is written: fills `signing` with osslsigncode's
-# options, or leaves it empty when no certificate is named. A certificate that cannot make a
-# signature Windows accepts now, at the signing time STAMP, is refused with one line.
+# options, or leaves it empty when no certificate is named. A certificate that would make a bad
+# signature (a wrong password, not for code signing, not valid both now and at the signing time
+# STAMP) is refused with one line.
 quellin_signer() {
   local stamp=$1 cert subject from to now
   signing=()
