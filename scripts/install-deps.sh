@@ -18,6 +18,7 @@ packages=(
   clang lld                    # the second compiler, for the same MinGW-w64 target
   locales                      # the locales whose names give Wine its ANSI code pages
   fakeroot                     # the release zip records root, not the builder, as each file's owner
+  osslsigncode openssl         # signing the release's exes (Authenticode), and checking the certificate
   "$@"
 )
 # The 32-bit Wine runs the 32-bit exe, as WOW64 does on 64-bit Windows; only where the kernel
