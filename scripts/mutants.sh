@@ -10,8 +10,9 @@
 # A line marked equivalent is not run, but its pattern must still match once, or it is stale.
 # A test has QUELLIN_MUTANT_TIMEOUT seconds (300) unless CTest gives it a time-out of its own.
 # QUELLIN_MUTANT_LOGS=DIR keeps each fault's build and test logs there (N.build.log, N.ctest.log).
-# QUELLIN_MUTANT_SHARD=K/N runs only every Nth fault line, from the Kth (1 to N): N runs side by
-# side, each in its own copy and Wine prefix, share out the list.
+# QUELLIN_MUTANT_JOBS=N runs the list as N runs side by side, each with its own copy, Wine prefix
+# and Xvfb, taking every Nth fault (QUELLIN_MUTANT_SHARD=K/N: from the Kth), and reports them as
+# one: one a processor, on a machine with nothing else to do.
 # Exits 1 when a fault survived or a line is stale, 2 when the unchanged copy fails.
 # On demand only: a full build and a run of the suite per fault is too slow for CI.
 set -euo pipefail
@@ -30,6 +31,24 @@ shard=${QUELLIN_MUTANT_SHARD:-1/1}
   { echo "QUELLIN_MUTANT_SHARD is K/N with 1 <= K <= N, not $shard" >&2; exit 2; }
 shard_k=${BASH_REMATCH[1]} shard_n=${BASH_REMATCH[2]}
 if [ -n "$logs" ]; then mkdir -p "$logs" && logs=$(realpath "$logs"); fi
+
+jobs=${QUELLIN_MUTANT_JOBS:-1}
+if [ "$jobs" -gt 1 ]; then
+  out=$(mktemp -d)
+  trap 'kill $(jobs -p) 2>/dev/null; rm -rf "$out"' EXIT
+  for k in $(seq "$jobs"); do
+    env -u DISPLAY QUELLIN_MUTANT_JOBS=1 QUELLIN_MUTANT_SHARD="$k/$jobs" bash "$0" "$list" "$filter" >"$out/$k" 2>"$out/$k.err" &
+  done
+  code=0
+  for k in $(seq "$jobs"); do wait -n || code=$((code > $? ? code : $?)); done
+  # The faults in the list's order, then the counts of all the runs added up.
+  grep -h '^#' "$out"/[0-9]* | sort -t'#' -k2 -n
+  cat "$out"/[0-9]* | awk -v runs="$jobs" '/ caught, / { for (i = 1; i < NF; i += 2) n[i] += $i }
+    END { printf "%d caught, %d survived, %d equivalent, %d stale (%d runs)\n", n[1], n[3], n[5], n[7], runs }'
+  grep -h '^wall time' "$out"/[0-9]* | sed 's/^/one run: /'
+  [ "$code" -lt 2 ] || cat "$out"/*.err >&2
+  exit "$code"
+fi
 
 microseconds() { echo "${EPOCHREALTIME//[!0-9]/}"; }
 # Seconds since the given microseconds, to a tenth.
