@@ -16,16 +16,17 @@ deb http://deb.debian.org/debian bookworm main
 deb http://deb.debian.org/debian bookworm-updates main
 deb http://deb.debian.org/debian-security bookworm-security main
 LIST
-inside() { chroot "$debian" env DEBIAN_FRONTEND=noninteractive "$@"; }
-inside apt-get update -qq
-inside apt-get install -y -qq --no-install-recommends git >/dev/null
+# apt inside it, as root there: no _apt user to hand the downloads to.
+apt() { chroot "$debian" env DEBIAN_FRONTEND=noninteractive apt-get -o APT::Sandbox::User=root "$@"; }
+apt update -qq
+apt install -y -qq --no-install-recommends git >/dev/null
 # The packages install-deps.sh names, as it names them.
 packages=$(sed -n '/^packages=(/,/^)/p' "$here/install-deps.sh" | sed 's/#.*//; /packages=(/d; /^)/d; /"\$@"/d' | xargs)
 count() {
-  inside apt-get install --print-uris -qq --no-install-recommends "$@" | awk '{ n++; s += $3 } END { printf "%d packages, %.0f MB to download", n, s / 1e6 }'
-  inside apt-get install --assume-no --no-install-recommends "$@" | sed -n 's/^After this operation, \(.*\) of additional disk space.*/, \1 on disk/p'
+  apt install --print-uris -qq --no-install-recommends "$@" | awk '{ n++; s += $3 } END { printf "%d packages, %.0f MB to download", n, s / 1e6 }'
+  apt install --assume-no --no-install-recommends "$@" | sed -n 's/^After this operation, \(.*\) of additional disk space.*/, \1 on disk/p'
 }
 echo "without 32-bit support: $(count $packages)"
-inside dpkg --add-architecture i386
-inside apt-get update -qq
+chroot "$debian" dpkg --add-architecture i386
+apt update -qq
 echo "with 32-bit support: $(count $packages wine32:i386)"

@@ -22,8 +22,14 @@ void* operator new(std::size_t size) {
 static void Release(void* memory) noexcept {
     if (memory && g_watching) {
         const auto* bytes = static_cast<const char*>(memory);
-        const std::string_view block(bytes, _msize(memory)), wide(reinterpret_cast<const char*>(test::kSecretMark), 8);
-        if (block.find("Zq9-") != block.npos || block.find(wide) != block.npos) ++g_unwiped;
+        const std::string_view block(bytes, _msize(memory));
+        const std::pair<std::string_view, const wchar_t*> marks[] = {{"Zq9-", L"Zq9-"}, {"-9qZ", L"-9qZ"}};
+        for (const auto& [ansi, wide] : marks) {
+            if (block.find(ansi) != block.npos || block.find(std::string_view(reinterpret_cast<const char*>(wide), 8)) != block.npos) {
+                ++g_unwiped;
+                break;
+            }
+        }
     }
     std::free(memory);
 }

@@ -26,11 +26,10 @@ constexpr const char* kNames[] = {"AutoAdminLogon",    "DefaultUserName",      "
 // between them.
 std::wstring Shown(HWND dialog);
 
-// While watched, each block of memory this program frees still holding "Zq9-" (the mark every
-// secret in the tests starts with), as UTF-16 or as ANSI bytes, is counted: a copy of a password
-// released without a wipe. Watch(false) returns the count.
+// While watched, each block of memory this program frees still holding "Zq9-" or "-9qZ" (the
+// marks every secret in the tests starts and ends with), as UTF-16 or as ANSI bytes, is counted:
+// a copy of a password released without a wipe, or with half of one. Watch(false) returns it.
 int Watch(bool on);
-constexpr const wchar_t* kSecretMark = L"Zq9-";
 
 // Waits, checking often, until `condition` holds or `milliseconds` pass; meanwhile this
 // thread's own windows, if any, handle their messages.
