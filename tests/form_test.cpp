@@ -384,27 +384,31 @@ TEST(Form, WhatOkStoresAndSays) {
 }
 
 // No copy of a secret, read or typed, long or short, is left in memory that goes back to the
-// heap: through a whole open, edit and OK, with the stored password growing as it is read, and a
-// text of no string type that decodes a character at a time (which grows the text as it goes).
+// heap: through a whole open, edit, OK that fails at one value and OK again, with a long text
+// read, a short password typed, stored and then shortened, and a text of no string type that
+// decodes a character at a time (which grows the text as it goes). Every text is held alike.
 TEST(Form, NoPasswordIsLeftInFreedMemory) {
-    const wchar_t* const stored = L"Zq9-stored-password-0123456789-9qZ";
-    test::ResetWinlogon({{"DefaultPassword", stored}});
+    const wchar_t* const stored = L"Zq9-stored-secret-0123456789-9qZ";
+    test::ResetWinlogon({{"DefaultUserName", stored}});
     std::string marks;
     for (int i = 0; i < 12; ++i) marks += "Zq9-";
     test::Put(test::kWinlogon, "DefaultDomainName", REG_BINARY, marks + "9qZ\x82");  // a stray lead byte at its end in 932
     test::Watch(true);
     {
         // On the heap, so that a short password kept inside the dialog's own objects is seen too.
-        const auto form = std::make_unique<Form>(Fault{Step::GrowsOnce, 1, "DefaultPassword"});
+        const auto form = std::make_unique<Form>(Fault{Step::Set, 1, "ShutdownWithoutLogon"});
         wchar_t shown[64] = {}, domain[64] = {};  // on the stack: the test's own copies go to no heap block
-        GetWindowTextW(form->form.PasswordText, shown, 64);
+        GetWindowTextW(form->form.UserText, shown, 64);
         EXPECT_STREQ(shown, stored);
         EXPECT_EQ(GetWindowTextW(form->form.DomainText, domain, 64), 52);
         SetWindowTextW(form->form.PasswordText, L"Zq9-9qZ");
+        EXPECT_FALSE(form->Ok());
+        g_fault = {};
+        SetWindowTextW(form->form.PasswordText, L"");
         EXPECT_TRUE(form->Ok());
     }
     EXPECT_EQ(test::Watch(false), 0) << "blocks released still holding a secret";
-    EXPECT_EQ(test::Winlogon().substr(0, 14), L"0||Zq9-9qZ|<no");
+    EXPECT_EQ(test::Winlogon(), L"0|Zq9-stored-secret-0123456789-9qZ||<not REG_SZ>|1|0");
     // The watch sees a copy that is not wiped.
     test::Watch(true);
     delete new std::wstring(stored);
