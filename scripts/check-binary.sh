@@ -15,7 +15,7 @@ for exe in "$@"; do
   for dll in $imports; do
     case "$dll" in
       kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|msvcrt.dll|comctl32.dll|shell32.dll|ntdll.dll|api-ms-win-*) ;;
-      *) echo "FAIL: imports $dll, which Windows does not ship"; status=1 ;;
+      *) echo "FAIL: imports $dll, not one of the Windows libraries the exe may need"; status=1 ;;
     esac
   done
 done

@@ -111,6 +111,13 @@ TEST(Form, ClassAndDpiChanges) {
     EXPECT_EQ(GetWindowTextLengthW(form.DomainText), 32771);
 }
 
+// Once the program has said where libraries come from, a stand-in planted beside it (here, beside
+// this test program) is not found by name: LOAD_LIBRARY_SEARCH_SYSTEM32 searches System32 alone.
+TEST(Form, LibrariesComeFromSystem32Only) {
+    MainForm::TakeLibrariesFromSystem32();
+    EXPECT_EQ(LoadLibraryW(L"planted-uxtheme.dll"), nullptr);
+}
+
 // Each exe as Explorer and the loader see it: its icon, version, manifest and headers, and a
 // load configuration that has Windows take its imports from System32 only. The version is the
 // one the guide's title names ("# Quellin 1.0.1 使い方").

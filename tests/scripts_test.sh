@@ -20,6 +20,8 @@ for row in "no_fold 7" "one_fold 65539" "two_folds 7" "three_folds 262154"; do
 done
 # QUELLIN_NO_32BIT=1 takes the path of a kernel without 32-bit support, whatever this one runs.
 ! QUELLIN_NO_32BIT=1 bash "$root/scripts/runs-32bit.sh" || { echo "runs-32bit.sh ignores QUELLIN_NO_32BIT=1"; exit 1; }
-# check-binary.sh takes the empty name that a build without the clang exe passes it.
+# check-binary.sh reads the exe's imports (kernel32.dll among them), and takes the empty name
+# that a build without the clang exe passes it.
+bash "$root/scripts/check-binary.sh" "$1" | grep -q '^imports: .*kernel32\.dll' || { echo "check-binary.sh reads no imports"; exit 1; }
 bash "$root/scripts/check-binary.sh" "$1" "" >/dev/null || { echo "check-binary.sh fails on an empty argument"; exit 1; }
 echo "scripts: the checksum folds as often as it must; QUELLIN_NO_32BIT=1 holds; check-binary.sh skips an empty name"

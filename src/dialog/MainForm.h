@@ -21,6 +21,11 @@ public:
     // the window ends. Returns the exit code.
     static int Run(HINSTANCE instance, int show);
 
+    // It runs elevated, often from a downloads folder that any program of the user's can write
+    // to: every library the process loads by name from now on (uxtheme.dll, say) comes from
+    // System32, never from beside the exe.
+    static void TakeLibrariesFromSystem32() { SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32); }
+
     MainForm() = default;
     MainForm(const MainForm&) = delete;
     MainForm& operator=(const MainForm&) = delete;

@@ -14,7 +14,7 @@
 #include "settings/Winlogon.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);  // quellin.exe's first call too
+    MainForm::TakeLibrariesFromSystem32();  // quellin.exe's first call too
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
