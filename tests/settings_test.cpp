@@ -46,4 +46,9 @@ TEST(Settings, Read) {
         test::ResetWinlogon(stored);
         EXPECT_EQ(Show(ReadSettings().read), shown) << testing::PrintToString(stored);
     }
+    // The other string types read as texts: not expanded, up to the first U+0000.
+    test::ResetWinlogon();
+    test::Put(test::kWinlogon, "DefaultUserName", REG_EXPAND_SZ, std::string("%USERNAME%", 11));
+    test::Put(test::kWinlogon, "DefaultDomainName", REG_MULTI_SZ, std::string("CORP\0OTHER\0", 12));
+    EXPECT_EQ(Show(ReadSettings().read), L"OFF|%USERNAME%||CORP|-|-");
 }
