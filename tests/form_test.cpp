@@ -286,7 +286,9 @@ struct Form {
         g_fault = fault, g_opens = g_outsideView = 0, g_reads.clear(), g_stored.clear(), messages.clear();
         MainForm::ShowMessage = [](HWND owner, const wchar_t* text, UINT type) {
             const UINT icon = type & MB_ICONMASK;
-            messages += (owner ? L"" : L"unowned ") + std::wstring(icon == MB_ICONWARNING ? L"warning|" : icon == MB_ICONERROR ? L"error|" : L"information|") + text;
+            // Each with [OK] alone, as the guide's examples show.
+            messages += (owner ? L"" : L"unowned ") + std::wstring((type & MB_TYPEMASK) == MB_OK ? L"" : L"not OK alone ") +
+                        (icon == MB_ICONWARNING ? L"warning|" : icon == MB_ICONERROR ? L"error|" : L"information|") + text;
             return IDOK;
         };
         EXPECT_TRUE(form.Create(GetModuleHandleW(nullptr)));
