@@ -3,7 +3,8 @@
 # QUELLIN_NO_32BIT=1 asks to behave as if it did not. Some kernels are built or booted without
 # 32-bit support ("32-bit emulation disabled"): there the 32-bit Wine loader cannot start, and
 # Debian's wine launcher, which prefers it once wine32 is installed, fails with exit 126.
-# Decided by trying: a 32-bit x86 program of 96 bytes that exits with status 42.
+# Decided by trying: a 32-bit x86 program of 96 bytes that exits with status 42. A test may
+# name another program to try in its place, as the one argument.
 set -uo pipefail
 [ "${QUELLIN_NO_32BIT:-0}" = 1 ] && exit 1
 probe=$(mktemp) || exit 1
@@ -17,5 +18,5 @@ printf '%b' \
   '\x00\x80\x04\x08\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00' \
   '\x00\x10\x00\x00\xb8\x01\x00\x00\x00\xbb\x2a\x00\x00\x00\xcd\x80' >"$probe"
 chmod +x "$probe"
-"$probe" 2>/dev/null
+"${1:-$probe}" 2>/dev/null
 [ $? -eq 42 ]

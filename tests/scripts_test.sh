@@ -18,10 +18,15 @@ for row in "no_fold 7" "one_fold 65539" "two_folds 7" "three_folds 262154"; do
   got=$(bash "$root/cmake/set-load-config.sh" --checksum "$tmp/in")
   [ "$got" = "$expected" ] || { echo "checksum, $make: $got, not $expected"; exit 1; }
 done
-# QUELLIN_NO_32BIT=1 takes the path of a kernel without 32-bit support, whatever this one runs.
-! QUELLIN_NO_32BIT=1 bash "$root/scripts/runs-32bit.sh" || { echo "runs-32bit.sh ignores QUELLIN_NO_32BIT=1"; exit 1; }
+# runs-32bit.sh answers yes when its probe exits 42, as a program the kernel runs would, and no
+# when it exits otherwise (126: the kernel refused it). QUELLIN_NO_32BIT=1 takes the path of a
+# kernel without 32-bit support, whatever this one runs.
+printf '#!/bin/sh\nexit 42\n' >"$tmp/runs" && printf '#!/bin/sh\nexit 126\n' >"$tmp/refused" && chmod +x "$tmp/runs" "$tmp/refused"
+bash "$root/scripts/runs-32bit.sh" "$tmp/runs" || { echo "runs-32bit.sh: no, though the probe ran"; exit 1; }
+! bash "$root/scripts/runs-32bit.sh" "$tmp/refused" || { echo "runs-32bit.sh: yes, though the probe was refused"; exit 1; }
+! QUELLIN_NO_32BIT=1 bash "$root/scripts/runs-32bit.sh" "$tmp/runs" || { echo "runs-32bit.sh ignores QUELLIN_NO_32BIT=1"; exit 1; }
 # check-binary.sh reads the exe's imports (kernel32.dll among them), and takes the empty name
 # that a build without the clang exe passes it.
 bash "$root/scripts/check-binary.sh" "$1" | grep -q '^imports: .*kernel32\.dll' || { echo "check-binary.sh reads no imports"; exit 1; }
 bash "$root/scripts/check-binary.sh" "$1" "" >/dev/null || { echo "check-binary.sh fails on an empty argument"; exit 1; }
-echo "scripts: the checksum folds as often as it must; QUELLIN_NO_32BIT=1 holds; check-binary.sh skips an empty name"
+echo "scripts: the checksum folds as often as it must; the 32-bit probe decides, unless QUELLIN_NO_32BIT=1; check-binary.sh skips an empty name"
