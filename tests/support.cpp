@@ -236,11 +236,12 @@ std::wstring Exe::TakeMessage() const {
     // Owned by the dialog, which it disables while it shows: OK cannot be pressed behind it.
     EXPECT_EQ(GetWindow(box, GW_OWNER), window) << "the message box is not the dialog's";
     EXPECT_FALSE(IsWindowEnabled(window)) << "the dialog takes clicks behind its message box";
-    // Which icon, the program's choice, the Form tests check; here that the box shows one.
+    // Which icon, the program's choice, the Form tests check; here that the box shows one: an
+    // icon control, visible and holding an icon.
     HWND icon = nullptr;
     const bool shown = WaitFor([&] {
         while ((icon = FindWindowExW(box, icon, L"Static", nullptr)) && (GetWindowLongW(icon, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) {}
-        return icon && IsWindowVisible(icon);
+        return icon && IsWindowVisible(icon) && SendMessageW(icon, STM_GETICON, 0, 0);
     }, 3000);
     std::wstring buttons;
     for (HWND button = nullptr; (button = FindWindowExW(box, button, L"Button", nullptr));) {
