@@ -20,10 +20,11 @@ for row in "no_fold 7" "one_fold 65539" "two_folds 7" "three_folds 262154"; do
 done
 # runs-32bit.sh answers yes when its probe exits 42, as a program the kernel runs would, and no
 # when it exits otherwise (126: the kernel refused it). QUELLIN_NO_32BIT=1 takes the path of a
-# kernel without 32-bit support, whatever this one runs.
+# kernel without 32-bit support, whatever this one runs; the first two rows hold with it unset,
+# as the caller may have set it for the whole suite.
 printf '#!/bin/sh\nexit 42\n' >"$tmp/runs" && printf '#!/bin/sh\nexit 126\n' >"$tmp/refused" && chmod +x "$tmp/runs" "$tmp/refused"
-bash "$root/scripts/runs-32bit.sh" "$tmp/runs" || { echo "runs-32bit.sh: no, though the probe ran"; exit 1; }
-! bash "$root/scripts/runs-32bit.sh" "$tmp/refused" || { echo "runs-32bit.sh: yes, though the probe was refused"; exit 1; }
+QUELLIN_NO_32BIT= bash "$root/scripts/runs-32bit.sh" "$tmp/runs" || { echo "runs-32bit.sh: no, though the probe ran"; exit 1; }
+! QUELLIN_NO_32BIT= bash "$root/scripts/runs-32bit.sh" "$tmp/refused" || { echo "runs-32bit.sh: yes, though the probe was refused"; exit 1; }
 ! QUELLIN_NO_32BIT=1 bash "$root/scripts/runs-32bit.sh" "$tmp/runs" || { echo "runs-32bit.sh ignores QUELLIN_NO_32BIT=1"; exit 1; }
 # check-binary.sh reads the exe's imports (kernel32.dll among them), and takes the empty name
 # that a build without the clang exe passes it.
