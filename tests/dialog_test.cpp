@@ -73,10 +73,6 @@ void Play(const Row& row) {
     EXPECT_EQ(test::Winlogon(), row.stored);
 }
 
-}  // namespace
-
-namespace {
-
 std::string U16(const std::wstring& text) { return {reinterpret_cast<const char*>(text.data()), text.size() * 2}; }
 
 }  // namespace
