@@ -58,11 +58,8 @@ struct CodePage : testing::Environment {
 
 bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds) {
     const ULONGLONG deadline = GetTickCount64() + milliseconds;
-    // This thread's messages are handled before each look, the first too. When the first look
-    // came first, a window of this thread made the foreground one, and the condition met at
-    // once, left its side of the change pending: on a busy machine the dialog, activated again
-    // next, then lost the foreground to Wine's desktop: 3 runs of 36 under load, 0 of 60 since.
-    // Rarer, not gone: two builds and suites side by side on two cores still meet it.
+    // This thread's messages are handled before each look, the first too: a condition met at
+    // once must not leave this thread's side of what it waited for pending.
     for (DWORD wait = 0;; wait = 10) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
         for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&m);  // this thread's windows, if any
