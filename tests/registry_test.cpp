@@ -28,7 +28,8 @@ const RegistryCalls kRecording{
     Real().createKey, Real().queryValue,
     [](HKEY key, const char* name, DWORD type, const BYTE* data, DWORD size) {
         seen.buffer = At(data, size);
-        seen.set = type == REG_SZ ? std::string(reinterpret_cast<const char*>(data), size) : "<not REG_SZ>";
+        seen.set = type != REG_SZ ? "<not REG_SZ>" : !data != !size ? "<a pointer without a count, or a count without one>"
+                                                                    : std::string(reinterpret_cast<const char*>(data), size);
         return Real().setValue(key, name, type, data, size);
     },
     Real().closeKey,
@@ -95,7 +96,7 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
         std::wstring read;
     } const rows[] = {
         {0, "empty", L"", "", 0, "", L""},
-        {0, "ten ASCII characters, no terminator", L"abcdefghij", "abcdefghij", 0, "", L"abcdefghij"},
+        {0, "ten ASCII characters", L"abcdefghij", "abcdefghij", 0, "", L"abcdefghij"},
         {0, "outer spaces stored, read trimmed", L"  a  b ", "  a  b ", 0, "", L"a  b"},
         {0, "tabs are no spaces", L"\ta\t", "\ta\t", 0, "", L"\ta\t"},
         {0, "256 bytes", wx256, x256, 0, "", wx256},
@@ -133,7 +134,8 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
         seen.set.reset();
         if (row.text) {
             EXPECT_EQ(SetRegistryString(key_, "v", test::Secret(*row.text)), row.set ? kTrue : kFalse);
-            EXPECT_EQ(seen.set, row.set);
+            // As Microsoft's RegSetValueExA page asks: a text with its terminating null, counted.
+            EXPECT_EQ(seen.set, row.set && !row.set->empty() ? std::optional(*row.set + '\0') : row.set);
             // The byte buffer may hold a password: all that the registry saw of it is wiped
             // before the call returns.
             const auto [at, size] = seen.buffer;

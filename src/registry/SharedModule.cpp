@@ -62,8 +62,12 @@ SecretAnsi BytesToString(const ValueBuffer& buffer, std::int16_t limit) {
     return SecretAnsi(begin, end);
 }
 
-Truth WriteRegistryBytes(const Key& key, const std::string& valueName, const ValueBuffer& buffer, DWORD count) {
-    const LSTATUS status = Calls().setValue(key.handle, valueName.c_str(), REG_SZ, buffer.bytes.data(), count);
+// Microsoft's RegSetValueExA page asks a REG_SZ count to include the terminating null, and
+// allows no data (a null pointer with a count of 0). So a text goes with the zero byte after
+// it, which the buffer always has, and an empty text as no data: a value of zero bytes.
+Truth WriteRegistryBytes(const Key& key, const std::string& valueName, const ValueBuffer& buffer, DWORD length) {
+    const BYTE* const data = length ? buffer.bytes.data() : nullptr;
+    const LSTATUS status = Calls().setValue(key.handle, valueName.c_str(), REG_SZ, data, length ? length + 1 : 0);
     return status == ERROR_SUCCESS ? kTrue : kFalse;
 }
 
@@ -205,7 +209,8 @@ Key::~Key() {
 }
 
 LSTATUS OpenKey(HKEY root, const std::string& keyPath, Key& key) {
-    // MAXIMUM_ALLOWED, as RegCreateKeyA opens: a key that may only be read still reads.
+    // MAXIMUM_ALLOWED asks for whatever access the caller is granted (Microsoft's ACCESS_MASK
+    // page): a key that may only be read still opens, and reads.
     return Calls().createKey(root, keyPath.c_str(), MAXIMUM_ALLOWED | KEY_WOW64_64KEY, &key.handle);
 }
 

@@ -152,11 +152,8 @@ enum class StoreCheck { Ok, TooLong, NotRepresentable };
 StoreCheck CheckRegistryString(const SecretText& text);
 
 // Stores the text as a REG_SZ value of its ANSI bytes; a text is stored only up to a U+0000 in
-// it. The count handed to RegSetValueExA stops before the terminating zero byte, although
-// Microsoft's page for it asks for a count that includes it: the byte after the text in the
-// buffer is always zero, and RegSetValueExA then stores the terminator all the same (Wine does:
-// the tests' second OK finds the first one's writes as AsWritten says). An empty text stays a
-// value of zero bytes.
+// it. RegSetValueExA gets the bytes with their terminating zero byte, as Microsoft's page for
+// it asks; an empty text, no data, which stores a value of zero bytes.
 // Returns kFalse, and writes nothing, for a text that CheckRegistryString refuses, and kFalse
 // when the write fails.
 Truth SetRegistryString(const Key& key, const std::string& valueName, const SecretText& value);
