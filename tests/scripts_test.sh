@@ -30,4 +30,16 @@ QUELLIN_NO_32BIT= bash "$root/scripts/runs-32bit.sh" "$tmp/runs" || { echo "runs
 # that a build without the clang exe passes it.
 bash "$root/scripts/check-binary.sh" "$1" | grep -q '^imports: .*kernel32\.dll' || { echo "check-binary.sh reads no imports"; exit 1; }
 bash "$root/scripts/check-binary.sh" "$1" "" >/dev/null || { echo "check-binary.sh fails on an empty argument"; exit 1; }
-echo "scripts: the checksum folds as often as it must; the 32-bit probe decides, unless QUELLIN_NO_32BIT=1; check-binary.sh skips an empty name"
+# mutants.sh with two runs side by side exits as one run would: 0 when no fault survived and no
+# line is stale, 1 for a stale line. Wine, the build and the suite are stood in for.
+m=$tmp/mutants && mkdir -p "$m/scripts" && cp "$root/scripts/mutants.sh" "$m/scripts/" && git -C "$m" init -q
+cat >"$m/scripts/wine-env.sh" <<'EOF'
+quellin_private_prefix() { QUELLIN_SCRATCH=$(mktemp -d) WINEPREFIX=$QUELLIN_SCRATCH; touch "$WINEPREFIX/system.reg"; trap 'rm -rf "$QUELLIN_SCRATCH"' EXIT; }
+quellin_build() { :; }; quellin_persistent_server() { :; }; wineserver() { :; }; ctest() { :; }
+EOF
+for row in "0|" $'1|scripts/mutants.sh\tno such text\tx\ta stale line'; do
+  printf '%s\n' "${row#*|}" >"$m/list"
+  code=0 && QUELLIN_MUTANT_JOBS=2 bash "$m/scripts/mutants.sh" "$m/list" >/dev/null 2>&1 || code=$?
+  [ "$code" = "${row%%|*}" ] || { echo "mutants.sh, two runs side by side: exit $code, not ${row%%|*}"; exit 1; }
+done
+echo "scripts: the checksum folds as often as it must; the 32-bit probe decides, unless QUELLIN_NO_32BIT=1; check-binary.sh skips an empty name; mutants.sh side by side exits as one run"
