@@ -12,8 +12,6 @@
 namespace {
 
 constexpr const wchar_t* kClassName = L"QuellinMainForm";
-// Posted as the dialog loads, so that what it could not read is said once the window shows.
-constexpr UINT kSayWhatWasNotRead = WM_APP;
 
 // The per-window DPI functions came with Windows 10 1607. Before, the manifest makes the
 // process aware of the system DPI, which is then every window's.
@@ -219,7 +217,12 @@ LRESULT MainForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case kSayWhatWasNotRead:
-        SayWhatWasNotRead();
+        // Form_Load posts it when a value could not be read, but any program may post the same
+        // number: the warning is shown only then, and once.
+        if (!saidWhatWasNotRead_ && !opened_.Unread().empty()) {
+            saidWhatWasNotRead_ = true;
+            SayWhatWasNotRead();
+        }
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);

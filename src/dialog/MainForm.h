@@ -16,6 +16,8 @@
 class MainForm {
 public:
     static constexpr const wchar_t* kCaption = L"Quellin Ver " QUELLIN_VERSION_TEXT;
+    // Posted as the dialog loads, so that what it could not read is said once the window shows.
+    static constexpr UINT kSayWhatWasNotRead = WM_APP;
 
     // Creates the window, loads the settings and shows it, then runs the message loop until
     // the window ends. Returns the exit code.
@@ -87,6 +89,7 @@ private:
     FontOwner optionFont_;
     // The six values as read and as shown once loaded, and since then as this dialog stored them.
     Winlogon::Opened opened_;
+    bool saidWhatWasNotRead_ = false;
 
 public:
     // The controls, named by role and kind.
