@@ -292,10 +292,13 @@ struct Form {
             return IDOK;
         };
         EXPECT_TRUE(form.Create(GetModuleHandleW(nullptr)));
+        Settle();
         // The number the dialog posts itself to warn of values not read, posted again as any
-        // program could: nothing more is said.
+        // program could, once the dialog has said what it had to: nothing more is said.
+        const std::wstring said = messages;
         PostMessageW(form.Window(), MainForm::kSayWhatWasNotRead, 0, 0);
         Settle();
+        EXPECT_EQ(messages, said) << "said again, or said only when another program asked";
     }
     ~Form() { MainForm::ShowMessage = shown; }
     static void Settle() {
