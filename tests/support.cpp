@@ -15,10 +15,7 @@
 static std::atomic<bool> g_watching{false};
 static std::atomic<int> g_unwiped{0};
 
-void* operator new(std::size_t size) {
-    if (void* memory = std::malloc(size ? size : 1)) return memory;
-    std::abort();
-}
+// libstdc++'s operator new takes its blocks from malloc, so _msize measures each.
 static void Release(void* memory) noexcept {
     if (memory && g_watching) {
         const auto* bytes = static_cast<const char*>(memory);
@@ -109,11 +106,6 @@ std::vector<std::wstring> Exes() {
     return exes;
 }
 
-bool NoThirtyTwoBit() {
-    wchar_t flag[4] = {};
-    return GetEnvironmentVariableW(L"QUELLIN_NO_32BIT", flag, 4) && flag == std::wstring(L"1");
-}
-
 static HKEY Open(const char* path, REGSAM view, bool create = true) {
     HKEY key = nullptr;
     if (create) RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr);
@@ -137,13 +129,9 @@ void Put(const char* path, const char* name, DWORD type, const std::string& byte
 
 void ResetWinlogon(const std::map<std::string, std::wstring>& texts, REGSAM view) {
     DeleteKey(kWinlogon, view);
-    const HKEY key = Open(kWinlogon, view);
-    for (const auto& [name, text] : texts) {
-        const auto* data = reinterpret_cast<const BYTE*>(text.c_str());
-        // An empty text as the program stores one: no bytes at all.
-        EXPECT_EQ(RegSetValueExW(key, Wide(name.c_str()).c_str(), 0, REG_SZ, data, text.empty() ? 0 : (text.size() + 1) * 2), 0) << name;
-    }
-    RegCloseKey(key);
+    RegCloseKey(Open(kWinlogon, view));  // the key, even with no values
+    // An empty text as the program stores one: no bytes at all.
+    for (const auto& [name, text] : texts) Put(kWinlogon, name.c_str(), REG_SZ, {reinterpret_cast<const char*>(text.c_str()), text.empty() ? 0 : (text.size() + 1) * 2}, view, true);
 }
 
 std::vector<std::string> Raw(REGSAM view) {

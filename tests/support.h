@@ -43,10 +43,6 @@ std::string Source(const std::wstring& relative);
 // The exes under test, the x86-64 one first: QUELLIN_EXES, commas between, or quellin.exe.
 std::vector<std::wstring> Exes();
 
-// Whether the 32-bit exe cannot start here (QUELLIN_NO_32BIT=1, set by the build where the
-// kernel runs no 32-bit code).
-bool NoThirtyTwoBit();
-
 // Keys under HKEY_LOCAL_MACHINE, in the 64-bit registry view unless told otherwise.
 void DeleteKey(const char* path, REGSAM view = KEY_WOW64_64KEY);
 // Through the ANSI call, or with `exact` the Unicode one, whose string types take UTF-16 bytes.
