@@ -335,7 +335,9 @@ TEST(Form, WhatOkStoresAndSays) {
     const std::wstring kept = L"次の設定は、この画面を開いた後にほかのプログラムが変更したため、そのプログラムが保存した内容のままにしました。\n\n";
     const std::wstring notStored = L"error|次の設定を保存できませんでした。\n\n", notReadAgain = L"error|次の設定は、保存する前にいまの値を読み取れなかったため、保存しませんでした。\n\n";
     const std::wstring tooLong = L"warning|「ユーザー名」が長すぎるため保存できません。\nこのコンピューターの文字コードで 256 バイト以内（半角英数字なら 256 文字）になるように入力してください。";
-    const std::wstring notHere = L"warning|「ユーザー名」に、このコンピューターの文字コードで保存できない文字が含まれています。\nその文字を除いて入力し直してください。";
+    auto notHere = [](const std::wstring& box) {
+        return L"warning|「" + box + L"」に、このコンピューターの文字コードで保存できない文字が含まれています。\nその文字を除いて入力し直してください。";
+    };
     // The key has ON and the last user's name hidden, which opens as OFF (stored "0" on OK), and
     // no password (created empty on OK).
     const std::wstring opened = L"001|bob||D", before = L"1|bob|-|D|1|1", others = L"0|bob||D|1|1", typed = L"0|alice||D|1|1";
@@ -346,8 +348,9 @@ TEST(Form, WhatOkStoresAndSays) {
         Fault fault;
         std::wstring shown, messages, stored;  // once open; as it opens and on OK; once OK is pressed
         bool ends = true;
-        std::wstring text = L"alice";  // typed as the user name
+        std::wstring text = L"alice";  // typed into `box`
         const char* elsewhere = nullptr;  // a value another program sets to "other" once it is open
+        int box = kUserTextId;
     } rows[] = {
         {0, "nothing fails", {}, opened, L"", typed},
         {0, "the key's opening, as the dialog opens: nothing created", {Step::Open, 1}, L"000|||", atOpen(all), L"1|alice|-|D|1|1"},
@@ -365,11 +368,11 @@ TEST(Form, WhatOkStoresAndSays) {
          notStored + password + L"\n" + kept + domain + again, L"0|alice|-|other|1|1", false, L"alice", "DefaultDomainName"},
         {0, "a text too long", {}, opened, tooLong, before, false, std::wstring(257, L'u')},
         {0, "... which 256 bytes, trimmed, are not", {}, opened, L"", L"0|" + std::wstring(256, L'u') + L"||D|1|1", true, L" " + std::wstring(256, L'u') + L" "},
-        {932, "a letter the code page lacks", {}, opened, notHere, before, false, L"Caf\u00e9"},
+        {932, "a letter the code page lacks, in the last box", {}, opened, notHere(L"ドメイン名"), before, false, L"Caf\u00e9", nullptr, kDomainTextId},
         {932, "Japanese", {}, opened, L"", L"0|山田 太郎||D|1|1", true, L" 山田 太郎 "},
-        {1252, "Japanese in a Western code page", {}, opened, notHere, before, false, L"山田"},
+        {1252, "Japanese in a Western code page", {}, opened, notHere(L"ユーザー名"), before, false, L"山田"},
         {1252, "Western letters", {}, opened, L"", L"0|José Müller||D|1|1", true, L"José Müller"},
-        {65001, "a lone surrogate", {}, opened, notHere, before, false, L"a\xD800"},
+        {65001, "a lone surrogate", {}, opened, notHere(L"ユーザー名"), before, false, L"a\xD800"},
         {65001, "beyond the BMP", {}, opened, L"", L"0|山田\U0001F600||D|1|1", true, L"山田\U0001F600"},
     };
     for (const Row& row : rows) {
@@ -379,16 +382,18 @@ TEST(Form, WhatOkStoresAndSays) {
                              {"DontDisplayLastUserName", L"1"}});
         Form form(row.fault);
         EXPECT_EQ(test::Shown(form.form.Window()), row.shown);
-        SetWindowTextW(form.form.UserText, row.text.c_str());
+        const HWND box = GetDlgItem(form.form.Window(), row.box);
+        SetWindowTextW(box, row.text.c_str());
         if (row.elsewhere) test::Put(test::kWinlogon, row.elsewhere, REG_SZ, std::string("other", 6));
         EXPECT_EQ(form.Ok(), row.ends);
         EXPECT_EQ(Form::messages, row.messages);
         EXPECT_EQ(test::Winlogon(), row.stored);
         EXPECT_EQ(g_outsideView, 0) << "a key opened outside the 64-bit registry view";
         if (row.ends) continue;
-        EXPECT_EQ(GetFocus() == form.form.UserText, row.messages.starts_with(L"warning|「")) << "the focus on the box refused, and only then";
+        EXPECT_EQ(GetFocus() == box, row.messages.starts_with(L"warning|「")) << "the focus on the box refused, and only then";
         const std::vector<std::string> first = g_stored;
         g_fault = {}, Form::messages.clear(), g_stored.clear();
+        SetWindowTextW(form.form.DomainText, L"D");
         SetWindowTextW(form.form.UserText, L"alice");
         EXPECT_TRUE(form.Ok());
         EXPECT_EQ(Form::messages, row.elsewhere ? L"information|" + kept + domain + L"\n内容を確かめるには、Quellin をもう一度起動してください。" : L"");
