@@ -38,9 +38,11 @@ quellin_wine() { LC_ALL=ja_JP.UTF-8 "$@"; }
 
 # The same, with its output kept out of sight unless it fails: then the command, its exit status
 # and what it printed (Wine's own message) are shown, and the status is returned.
+# Its log lives in the private prefix's scratch folder when there is one, so a run stopped
+# midway leaves nothing behind in /tmp.
 quellin_quiet() {
   local log status=0
-  log=$(mktemp)
+  log=$(mktemp -p "${QUELLIN_SCRATCH:-${TMPDIR:-/tmp}}")
   quellin_wine "$@" </dev/null >"$log" 2>&1 || status=$?
   if [ "$status" -ne 0 ]; then
     echo "wine-env: \`$*\` failed with exit status $status (Wine: $QUELLIN_WINE). It printed:" >&2
@@ -73,7 +75,7 @@ quellin_prepare_prefix() {
   local fonts="$WINEPREFIX/drive_c/windows/Fonts"
   [ -f "$fonts/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
   local reg
-  reg=$(mktemp --suffix=.reg)
+  reg=$(mktemp -p "${QUELLIN_SCRATCH:-${TMPDIR:-/tmp}}" --suffix=.reg)
   {
     printf '\xff\xfe'
     iconv -f UTF-8 -t UTF-16LE <<'REG'

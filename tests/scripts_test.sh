@@ -30,6 +30,13 @@ QUELLIN_NO_32BIT= bash "$root/scripts/runs-32bit.sh" "$tmp/runs" || { echo "runs
 # that a build without the clang exe passes it.
 bash "$root/scripts/check-binary.sh" "$1" | grep -q '^imports: .*kernel32\.dll' || { echo "check-binary.sh reads no imports"; exit 1; }
 bash "$root/scripts/check-binary.sh" "$1" "" >/dev/null || { echo "check-binary.sh fails on an empty argument"; exit 1; }
+# quellin_quiet keeps its log in the private prefix's scratch folder, which goes even when a run
+# is stopped midway, and not in TMPDIR. A failing command shows what it printed: here, the
+# folders that hold a file.
+mkdir "$tmp/t" "$tmp/s"
+said=$(TMPDIR=$tmp/t bash -c 'source "$1"; QUELLIN_SCRATCH=$2; logs() { find "$TMPDIR" "$QUELLIN_SCRATCH" -type f -printf "%h\n"; return 3; }
+  quellin_quiet logs' - "$root/scripts/wine-env.sh" "$tmp/s" 2>&1) || true
+[ "$(sed 1d <<<"$said")" = "  $tmp/s" ] || { echo "quellin_quiet's log is not in the scratch folder alone: $said"; exit 1; }
 # mutants.sh with two runs side by side exits as one run would: 0 when no fault survived and no
 # line is stale, 1 for a stale line. Wine, the build and the suite are stood in for.
 m=$tmp/mutants && mkdir -p "$m/scripts" && cp "$root/scripts/mutants.sh" "$m/scripts/" && git -C "$m" init -q
@@ -42,4 +49,4 @@ for row in "0|" $'1|scripts/mutants.sh\tno such text\tx\ta stale line'; do
   code=0 && QUELLIN_MUTANT_JOBS=2 bash "$m/scripts/mutants.sh" "$m/list" >/dev/null 2>&1 || code=$?
   [ "$code" = "${row%%|*}" ] || { echo "mutants.sh, two runs side by side: exit $code, not ${row%%|*}"; exit 1; }
 done
-echo "scripts: the checksum folds as often as it must; the 32-bit probe decides, unless QUELLIN_NO_32BIT=1; check-binary.sh skips an empty name; mutants.sh side by side exits as one run"
+echo "scripts: the checksum folds as often as it must; quellin_quiet logs in the scratch folder; the 32-bit probe decides, unless QUELLIN_NO_32BIT=1; check-binary.sh skips an empty name; mutants.sh side by side exits as one run"
