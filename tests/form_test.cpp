@@ -126,9 +126,11 @@ TEST(Exe, CarriesItsIconVersionAndLoadConfiguration) {
     ASSERT_EQ(guide.substr(0, 10), "# Quellin ") << "the guide's title";
     for (const std::wstring& exe : test::Exes()) {
         SCOPED_TRACE(testing::PrintToString(exe));
-        DWORD kind = 0;
-        ASSERT_TRUE(GetBinaryTypeW(exe.c_str(), &kind));
         const HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+        ASSERT_TRUE(module) << "cannot be read as an image";
+        // Mapped as an image (its sections where they run), flagged in the handle's low bits.
+        auto* image = reinterpret_cast<BYTE*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR{3});
+        const bool x86 = ImageNtHeader(image)->FileHeader.Machine == IMAGE_FILE_MACHINE_I386;
         const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
         ASSERT_TRUE(found) << "no application icon";
         // The group header (reserved, type, count), then per image: width, height, colours, ...
@@ -151,7 +153,7 @@ TEST(Exe, CarriesItsIconVersionAndLoadConfiguration) {
         }
         // Its own identity: a four-part version, and the processor by Microsoft's name for it.
         const std::string identity = R"(<assemblyIdentity type="win32" name="Quellin" version=")" + version + R"(.0" processorArchitecture=")" +
-                                     (kind == SCS_32BIT_BINARY ? "x86" : "amd64") + R"("/>)";
+                                     (x86 ? "x86" : "amd64") + R"("/>)";
         const char* const elements[] = {
             identity.c_str(),
             R"(<trustInfo xmlns="urn:schemas-microsoft-com:asm.v3"> <security> <requestedPrivileges> )"
@@ -167,9 +169,7 @@ TEST(Exe, CarriesItsIconVersionAndLoadConfiguration) {
         for (const char* element : elements) EXPECT_NE(xml.find(element), std::string::npos) << element;
 
         // The headers. PE32 and PE32+ optional headers place the checksum and DllCharacteristics alike.
-        auto* image = reinterpret_cast<BYTE*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR{3});
         const IMAGE_OPTIONAL_HEADER& header = ImageNtHeader(image)->OptionalHeader;
-        const bool x86 = ImageNtHeader(image)->FileHeader.Machine == IMAGE_FILE_MACHINE_I386;
         ULONG size = 0;
         const auto* config = static_cast<const BYTE*>(ImageDirectoryEntryToData(image, TRUE, IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG, &size));
         ASSERT_TRUE(config) << "no load configuration";

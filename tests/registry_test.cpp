@@ -105,6 +105,7 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
         {0, "missing", std::nullopt, std::nullopt, REG_NONE, "", L""},
         {0, "a text of any length reads whole", std::nullopt, std::nullopt, REG_SZ, x256 + "x" + '\0', wx256 + L"x"},
         {0, "... up to its first U+0000, of any string type", std::nullopt, std::nullopt, REG_MULTI_SZ, std::string(" a \0b\0\0", 7), L"a"},
+        {0, "REG_EXPAND_SZ, not expanded", std::nullopt, std::nullopt, REG_EXPAND_SZ, std::string("%USERNAME%", 11), L"%USERNAME%"},
         {0, "256 bytes of no string type, unterminated", std::nullopt, std::nullopt, REG_BINARY, x256, wx256},
         {0, "... 257 read as empty", std::nullopt, std::nullopt, REG_BINARY, x256 + "x", L""},
         {0, "REG_DWORD 0", std::nullopt, std::nullopt, REG_DWORD, std::string(4, '\0'), L"0"},
