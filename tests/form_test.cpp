@@ -239,7 +239,7 @@ const RegistryCalls& Real() { return SharedModule::SystemRegistryCalls(); }
 
 // The registry seam of the fault table: the real calls, and one step made to fail on purpose,
 // at the first or second time it comes (as the dialog opens, or on OK).
-enum class Step { None, Open, Size, Data, GrowsOnce, KeepsGrowing, Set };
+enum class Step { None, Open, Size, Data, GrowsOnce, KeepsGrowing, WasEmpty, Set };
 struct Fault {
     Step step = Step::None;
     int at = 1;
@@ -266,10 +266,11 @@ const RegistryCalls kFaulty{
         const LSTATUS status = Real().queryValue(key, name, type, real, &realSize);
         const bool fits = status == ERROR_SUCCESS && realSize <= *size;
         // Growing once: the size first asked for is two bytes short, and the data read into that
-        // much room (Windows leaves the room's contents undefined: here, what fits).
+        // much room (Windows leaves the room's contents undefined: here, what fits). Empty at
+        // first: no bytes, then the data; asked with no buffer at all, Windows gives the size.
         if (data && status == ERROR_SUCCESS) memcpy(data, real, std::min(realSize, *size));
         SecureZeroMemory(real, sizeof real);
-        if (!data) *size = realSize - (step == Step::GrowsOnce ? 2 : 0);
+        if (!data) *size = step == Step::WasEmpty ? 0 : realSize - (step == Step::GrowsOnce ? 2 : 0);
         else if (!fits && status == ERROR_SUCCESS) *size = realSize;
         return status != ERROR_SUCCESS || !data || fits ? status : ERROR_MORE_DATA;
     },
@@ -358,6 +359,7 @@ TEST(Form, WhatOkStoresAndSays) {
         {0, "the data read, as it opens", {Step::Data, 1, "DefaultDomainName"}, L"001|bob||", atOpen(domain), typed},
         {0, "a value that keeps growing, as it opens", {Step::KeepsGrowing, 1, "DefaultDomainName"}, L"001|bob||", atOpen(domain), typed},
         {0, "a value that grows once, as it opens", {Step::GrowsOnce, 1, "DefaultDomainName"}, opened, L"", typed},
+        {0, "a value empty when its size is asked, then written, as it opens", {Step::WasEmpty, 1, "DefaultDomainName"}, opened, L"", typed},
         {0, "the key's opening on OK", {Step::Open, 2}, opened, notStored + all + again, before, false},
         {0, "the size asked on OK", {Step::Size, 2, "DefaultUserName"}, opened, notReadAgain + user + again, others, false},
         {0, "the data read on OK", {Step::Data, 2, "DefaultUserName"}, opened, notReadAgain + user + again, others, false},

@@ -153,7 +153,10 @@ StoredValue ReadStoredValue(const Key& key, const std::string& valueName) {
             break;
         }
         value.data.assign(size, 0);
-        value.status = Calls().queryValue(key.handle, name.c_str(), &value.type, value.data.data(), &size);
+        // Never a null buffer, even for no bytes: given none, Windows answers with the size
+        // alone and success, and a value that has grown from empty would read as zero bytes.
+        BYTE none = 0;
+        value.status = Calls().queryValue(key.handle, name.c_str(), &value.type, size ? value.data.data() : &none, &size);
         if (value.status != ERROR_MORE_DATA) break;
         value.status = ERROR_SUCCESS;  // `size` now says how much it holds
     }
