@@ -152,3 +152,26 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
         seen.broken.clear();
     }
 }
+
+// A password of up to seven characters lives inside its string object, where no allocator wipes
+// it: trimmed (as every text is, read or typed), it leaves no copy in the stack memory the call
+// used. Trimmed below 4 KB of stack, into memory that is not the stack, and nothing called after
+// it until the stack is searched, so that nothing else writes where the call was.
+[[gnu::noinline]] static void TrimDeep(SecretText* into, const SecretText& text) {
+    volatile char room[4096];
+    room[0] = 0;
+    new (into) SecretText(Trim(text));
+    room[1] = room[0];
+}
+TEST_F(Registry, ShortTextsLeaveNoCopyOnTheStack) {
+    static const SecretText text = test::Secret(L" Zq9-9qZ ");
+    alignas(SecretText) static unsigned char slot[sizeof(SecretText)];
+    auto* const trimmed = reinterpret_cast<SecretText*>(slot);
+    const auto here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+    TrimDeep(trimmed, text);
+    int copies = 0;
+    for (std::uintptr_t p = here - 16384; p < here - 64; ++p) copies += memcmp(reinterpret_cast<const void*>(p), L"-9qZ", 8) == 0;
+    EXPECT_EQ(test::Wide(*trimmed), L"Zq9-9qZ");
+    trimmed->~SecretText();
+    EXPECT_EQ(copies, 0);
+}

@@ -204,7 +204,9 @@ std::atomic<const TextCalls*>& Current() { return g_text; }
 SecretText Trim(const SecretText& text) {
     const auto first = text.find_first_not_of(L' ');
     if (first == SecretText::npos) return {};
-    return text.substr(first, text.find_last_not_of(L' ') + 1 - first);
+    // Made in place: substr would make a plain string first, whose short text (kept inside the
+    // object) nobody wipes.
+    return SecretText(text, first, text.find_last_not_of(L' ') + 1 - first);
 }
 
 Key::~Key() {
