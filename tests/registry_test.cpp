@@ -153,25 +153,34 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
     }
 }
 
-// A password of up to seven characters lives inside its string object, where no allocator wipes
-// it: trimmed (as every text is, read or typed), it leaves no copy in the stack memory the call
-// used. Trimmed below 4 KB of stack, into memory that is not the stack, and nothing called after
-// it until the stack is searched, so that nothing else writes where the call was.
-[[gnu::noinline]] static void TrimDeep(SecretText* into, const SecretText& text) {
+// A short text lives inside its string object, where no allocator wipes it, and a number is
+// spelt out in stack memory first: a password trimmed (as every text is, read or typed), or read
+// as a REG_DWORD, leaves no copy in the stack memory the call used. Each is made below 4 KB of
+// stack, into memory that is not the stack, with nothing called after it until the stack below
+// the 4 KB is searched, so that nothing else writes where the call was. Returns where that is.
+[[gnu::noinline]] static std::uintptr_t Deep(SecretText* into, SecretText (*make)()) {
     volatile char room[4096];
     room[0] = 0;
-    new (into) SecretText(Trim(text));
-    room[1] = room[0];
+    new (into) SecretText(make());
+    return reinterpret_cast<std::uintptr_t>(room) + room[0];
 }
-TEST_F(Registry, ShortTextsLeaveNoCopyOnTheStack) {
-    static const SecretText text = test::Secret(L" Zq9-9qZ ");
-    alignas(SecretText) static unsigned char slot[sizeof(SecretText)];
-    auto* const trimmed = reinterpret_cast<SecretText*>(slot);
-    const auto here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
-    TrimDeep(trimmed, text);
-    int copies = 0;
-    for (std::uintptr_t p = here - 16384; p < here - 64; ++p) copies += memcmp(reinterpret_cast<const void*>(p), L"-9qZ", 8) == 0;
-    EXPECT_EQ(test::Wide(*trimmed), L"Zq9-9qZ");
-    trimmed->~SecretText();
-    EXPECT_EQ(copies, 0);
+TEST_F(Registry, SecretsLeaveNoCopyOnTheStack) {
+    static const Key* key = nullptr;
+    key = &key_;
+    test::Put(kScratch, "v", REG_DWORD, "HI\xf0P");  // 1357924680
+    const std::tuple<const char*, SecretText (*)(), const wchar_t*, const wchar_t*> rows[] = {
+        {"a short text trimmed", [] { static const SecretText text = test::Secret(L" Zq9-9qZ "); return Trim(text); }, L"Zq9-9qZ", L"-9qZ"},
+        {"a number read", [] { static StoredValue stored; return GetRegistryString(*key, "v", stored); }, L"1357924680", L"57924680"},
+    };
+    for (const auto& [label, make, made, mark] : rows) {
+        SCOPED_TRACE(label);
+        alignas(SecretText) static unsigned char slot[sizeof(SecretText)];
+        auto* const secret = reinterpret_cast<SecretText*>(slot);
+        const std::uintptr_t below = Deep(secret, make), bytes = wcslen(mark) * 2;
+        int copies = 0;
+        for (std::uintptr_t p = below - 16384; p < below; ++p) copies += memcmp(reinterpret_cast<const void*>(p), mark, bytes) == 0;
+        EXPECT_EQ(test::Wide(*secret), made);
+        secret->~SecretText();
+        EXPECT_EQ(copies, 0);
+    }
 }

@@ -131,7 +131,9 @@ SecretText Decimal(std::uint64_t number) {
     wchar_t* first = std::end(digits);
     do *--first = static_cast<wchar_t>(L'0' + number % 10);
     while (number /= 10);
-    return SecretText(first, std::end(digits));
+    SecretText text(first, std::end(digits));
+    SecureZeroMemory(digits, sizeof digits);  // the number may be a password
+    return text;
 }
 
 bool IsStringType(DWORD type) {
