@@ -113,6 +113,14 @@ quellin_private_prefix() {
 quellin_cleanup() {
   WINEPREFIX="$QUELLIN_SCRATCH/prefix" wineserver -k >/dev/null 2>&1 || true
   [ -n "$QUELLIN_XVFB_PID" ] && kill "$QUELLIN_XVFB_PID" 2>/dev/null && wait "$QUELLIN_XVFB_PID" 2>/dev/null
+  # The wineserver keeps its socket in a folder of its own under /tmp, named for the prefix's
+  # device and inode (server-DEV-INODE, in hex, in a wine-XXXXXX folder): it goes too.
+  local dev ino server
+  if read -r dev ino < <(stat -c '%d %i' "$QUELLIN_SCRATCH/prefix" 2>/dev/null); then
+    for server in /tmp/wine-*/"$(printf 'server-%x-%x' "$dev" "$ino")"; do
+      if [ -d "$server" ]; then rm -rf "$server"; rmdir "${server%/*}" 2>/dev/null || true; fi
+    done
+  fi
   rm -rf "$QUELLIN_SCRATCH"
 }
 

@@ -37,6 +37,10 @@ mkdir "$tmp/t" "$tmp/s"
 said=$(TMPDIR=$tmp/t bash -c 'source "$1"; QUELLIN_SCRATCH=$2; logs() { find "$TMPDIR" "$QUELLIN_SCRATCH" -type f -printf "%h\n"; return 3; }
   quellin_quiet logs' - "$root/scripts/wine-env.sh" "$tmp/s" 2>&1) || true
 [ "$(sed 1d <<<"$said")" = "  $tmp/s" ] || { echo "quellin_quiet's log is not in the scratch folder alone: $said"; exit 1; }
+# A private prefix takes its wineserver's folder under /tmp (server-DEV-INODE) with it.
+server=$(bash -c 'source "$1"; quellin_private_prefix; s=$(printf "server-%x-%x" $(stat -c "%d %i" "$WINEPREFIX"))
+  compgen -G "/tmp/wine-*/$s" >/dev/null && echo "$s"' - "$root/scripts/wine-env.sh")
+[ -n "$server" ] && ! compgen -G "/tmp/wine-*/$server" >/dev/null || { echo "the wineserver's folder was not seen, or stayed: ${server:-none}"; exit 1; }
 # mutants.sh with two runs side by side exits as one run would: 0 when no fault survived and no
 # line is stale, 1 for a stale line. Wine, the build and the suite are stood in for.
 m=$tmp/mutants && mkdir -p "$m/scripts" && cp "$root/scripts/mutants.sh" "$m/scripts/" && git -C "$m" init -q
@@ -49,4 +53,4 @@ for row in "0|" $'1|scripts/mutants.sh\tno such text\tx\ta stale line'; do
   code=0 && QUELLIN_MUTANT_JOBS=2 bash "$m/scripts/mutants.sh" "$m/list" >/dev/null 2>&1 || code=$?
   [ "$code" = "${row%%|*}" ] || { echo "mutants.sh, two runs side by side: exit $code, not ${row%%|*}"; exit 1; }
 done
-echo "scripts: the checksum folds as often as it must; quellin_quiet logs in the scratch folder; the 32-bit probe decides, unless QUELLIN_NO_32BIT=1; check-binary.sh skips an empty name; mutants.sh side by side exits as one run"
+echo "scripts: the checksum folds as often as it must; quellin_quiet logs in the scratch folder; a private prefix takes its wineserver folder along; the 32-bit probe decides, unless QUELLIN_NO_32BIT=1; check-binary.sh skips an empty name; mutants.sh side by side exits as one run"
