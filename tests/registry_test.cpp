@@ -155,9 +155,10 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
 
 // A short text lives inside its string object, where no allocator wipes it, and a number is
 // spelt out in stack memory first: a password trimmed (as every text is, read or typed), or read
-// as a REG_DWORD, leaves no copy in the stack memory the call used. Each is made below 4 KB of
-// stack, into memory that is not the stack, with nothing called after it until the stack below
-// the 4 KB is searched, so that nothing else writes where the call was. Returns where that is.
+// as a REG_DWORD, leaves no copy in the stack memory the call used; one that grew out of its
+// object (as a typed password does) leaves none in the object once it goes. Each is made below
+// 4 KB of stack, into memory that is not the stack, with nothing called after it until the stack
+// below the 4 KB is searched, so that nothing else writes where the call was. Returns where that is.
 [[gnu::noinline]] static std::uintptr_t Deep(SecretText* into, SecretText (*make)()) {
     volatile char room[4096];
     room[0] = 0;
@@ -171,6 +172,7 @@ TEST_F(Registry, SecretsLeaveNoCopyOnTheStack) {
     const std::tuple<const char*, SecretText (*)(), const wchar_t*, const wchar_t*> rows[] = {
         {"a short text trimmed", [] { static const SecretText text = test::Secret(L" Zq9-9qZ "); return Trim(text); }, L"Zq9-9qZ", L"-9qZ"},
         {"a number read", [] { static StoredValue stored; return GetRegistryString(*key, "v", stored); }, L"1357924680", L"57924680"},
+        {"a short text that grew", [] { SecretText text(L"Zq9-9qZ"); text += L'!'; return text; }, L"Zq9-9qZ!", L"9qZ"},
     };
     for (const auto& [label, make, made, mark] : rows) {
         SCOPED_TRACE(label);
@@ -181,6 +183,7 @@ TEST_F(Registry, SecretsLeaveNoCopyOnTheStack) {
         for (std::uintptr_t p = below - 16384; p < below; ++p) copies += memcmp(reinterpret_cast<const void*>(p), mark, bytes) == 0;
         EXPECT_EQ(test::Wide(*secret), made);
         secret->~SecretText();
+        for (size_t i = 0; i + bytes <= sizeof slot; ++i) copies += memcmp(slot + i, mark, bytes) == 0;
         EXPECT_EQ(copies, 0);
     }
 }

@@ -44,7 +44,10 @@ struct WipingAllocator {
 };
 
 // A string that may hold a password. Its heap block is the allocator's to wipe; a short text
-// lives inside the object itself, which is wiped here.
+// lives inside the object itself, which is wiped here. A text that grew out of the object leaves
+// the tail of its short form inside it, beside the pointer written over the rest: emptied and
+// shrunk, the text is back inside (its block gone through the allocator), and the whole inside
+// is wiped.
 template <class Char>
 class Secret : public std::basic_string<Char, std::char_traits<Char>, WipingAllocator<Char>> {
     using Base = std::basic_string<Char, std::char_traits<Char>, WipingAllocator<Char>>;
@@ -57,7 +60,11 @@ public:
     Secret(Secret&&) = default;
     Secret& operator=(const Secret&) = default;
     Secret& operator=(Secret&&) = default;
-    ~Secret() { SecureZeroMemory(this->data(), this->capacity() * sizeof(Char)); }
+    ~Secret() {
+        this->clear();
+        this->shrink_to_fit();
+        SecureZeroMemory(this->data(), this->capacity() * sizeof(Char));
+    }
 };
 using SecretText = Secret<wchar_t>;
 using SecretBytes = std::vector<BYTE, WipingAllocator<BYTE>>;
