@@ -71,6 +71,8 @@ quellin_package() {
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
   # Every time in the archive is the commit's; without git, a fixed one (2026-01-01).
   stamp=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 1767225600)}
+  # An archive of an earlier run goes first: a refused certificate must not leave one that looks new.
+  rm -f "$out/quellin-$version.zip"
   quellin_signer "$stamp"
   stage=$(mktemp -d)
   trap "rm -rf '$stage'" EXIT
@@ -84,7 +86,6 @@ quellin_package() {
   (cd "$stage" && sha256sum quellin.exe quellin-32bit.exe >SHA256SUMS)
   chmod 0644 "$stage"/*  # the same modes whatever the umask
   mkdir -p "$out"
-  rm -f "$out/quellin-$version.zip"
   # SOURCE_DATE_EPOCH makes CMake set all four times of each entry (--mtime sets only the
   # modification time; the access and change times of the staged files would get in). The DOS
   # time in a zip is local time, hence TZ. fakeroot records root, not the builder, as owner.

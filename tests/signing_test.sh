@@ -3,7 +3,7 @@
 # certificate: each exe verifies against that CA with the archive's signing time, its sum holds,
 # it still passes the exe test and the x86-64 one opens its dialog under Wine; signed again, in a
 # later second, it has the same bytes. A certificate the README says is refused stops the script
-# with one line naming the problem, and nothing is written.
+# with one line naming the problem, nothing is written, and an archive of an earlier run is gone.
 #   bash tests/signing_test.sh BUILD WINE
 set -euo pipefail
 build=$1 wine=$2 package=$(realpath "$(dirname "$0")/../scripts/package.sh")
@@ -34,6 +34,7 @@ QUELLIN_SIGN_CERT=signer.pem QUELLIN_SIGN_KEY=signer.key bash "$package" --from 
 cmp "$zip" "b/${zip##*/}"
 for row in 'wrong password|QUELLIN_SIGN_PKCS12=signer.p12 QUELLIN_SIGN_PASSWORD=wrong' \
   'not for code signing|QUELLIN_SIGN_PKCS12=server.p12 QUELLIN_SIGN_PASSWORD=secret' 'expired|QUELLIN_SIGN_CERT=expired.pem QUELLIN_SIGN_KEY=expired.key'; do
+  mkdir -p refused && : >"refused/${zip##*/}"  # left by an earlier run
   env ${row#*|} bash "$package" --from "$build" refused 2>err >/dev/null && { echo "not refused: ${row%|*}" >&2; false; }
-  grep -q "${row%|*}" err && [ "$(wc -l <err)" = 1 ] && [ ! -e refused ] || { cat err; false; }
+  grep -q "${row%|*}" err && [ "$(wc -l <err)" = 1 ] && [ -z "$(ls -A refused)" ] || { cat err; false; }
 done
