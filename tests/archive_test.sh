@@ -9,10 +9,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 zip=$(bash "$root/scripts/package.sh" --from "$build" "$out/a")
-# Named for its version, and a zip (the unpacking below takes any format): a local file header
-# first, and the end-of-central-directory record closing it, as there is no comment.
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-[ "$(basename "$zip")" = "quellin-${version:?no version in the build}.zip" ]
+# Named for the version the guide's title names, and a zip (the unpacking below takes any
+# format): a local file header first, and the end-of-central-directory record closing it, as
+# there is no comment.
+version=$(sed -n '1s/^# Quellin \([^ ]*\) .*/\1/p' "$root/docs/guide.ja.md")
+[ "$(basename "$zip")" = "quellin-${version:?no version in the title of the guide}.zip" ]
 [ "$(head -c 4 "$zip")" = $'PK\x03\x04' ]
 [ "$(tail -c 22 "$zip" | head -c 4)" = $'PK\x05\x06' ]
 mkdir "$out/x" && (cd "$out/x" && cmake -E tar xf "$zip")

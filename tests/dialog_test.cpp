@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "dialog/Layout.h"
-#include "version.h"
 
 using namespace Layout;
 

@@ -111,13 +111,6 @@ TEST(Form, ClassAndDpiChanges) {
     EXPECT_EQ(GetWindowTextLengthW(form.DomainText), 32771);
 }
 
-// Once the program has said where libraries come from, a stand-in planted beside it (here, beside
-// this test program) is not found by name: LOAD_LIBRARY_SEARCH_SYSTEM32 searches System32 alone.
-TEST(Form, LibrariesComeFromSystem32Only) {
-    MainForm::TakeLibrariesFromSystem32();
-    EXPECT_EQ(LoadLibraryW(L"planted-uxtheme.dll"), nullptr);
-}
-
 // Each exe as Explorer and the loader see it: its icon, version, manifest and headers, and a
 // load configuration that has Windows take its imports from System32 only. The version is the
 // one the guide's title names ("# Quellin 1.0.1 使い方").
@@ -235,7 +228,6 @@ TEST(Exe, CarriesItsIconVersionAndLoadConfiguration) {
 namespace {
 
 using SharedModule::RegistryCalls;
-const RegistryCalls& Real() { return SharedModule::SystemRegistryCalls(); }
 
 // The registry seam of the fault table: the real calls, and one step made to fail on purpose,
 // at the first or second time it comes (as the dialog opens, or on OK).
@@ -253,7 +245,7 @@ const RegistryCalls kFaulty{
     [](HKEY root, const char* path, REGSAM access, HKEY* key) -> LSTATUS {
         g_outsideView += (access & KEY_WOW64_64KEY) == 0;
         if (++g_opens == g_fault.at && g_fault.step == Step::Open) return ERROR_ACCESS_DENIED;
-        const LSTATUS status = Real().createKey(root, path, access, key);
+        const LSTATUS status = test::Real().createKey(root, path, access, key);
         return g_held += status == ERROR_SUCCESS, status;
     },
     [](HKEY key, const wchar_t* name, DWORD* type, BYTE* data, DWORD* size) -> LSTATUS {
@@ -263,7 +255,7 @@ const RegistryCalls kFaulty{
         if ((step == Step::Size && !data) || (step == Step::Data && data)) return ERROR_ACCESS_DENIED;
         BYTE real[4096];
         DWORD realSize = sizeof real;
-        const LSTATUS status = Real().queryValue(key, name, type, real, &realSize);
+        const LSTATUS status = test::Real().queryValue(key, name, type, real, &realSize);
         const bool fits = status == ERROR_SUCCESS && realSize <= *size;
         // Growing once: the size first asked for is two bytes short, and the data read into that
         // much room (Windows leaves the room's contents undefined: here, what fits). Empty at
@@ -276,9 +268,9 @@ const RegistryCalls kFaulty{
     },
     [](HKEY key, const char* name, DWORD type, const BYTE* data, DWORD size) -> LSTATUS {
         if (g_fault.step == Step::Set && name == std::string(g_fault.value)) return ERROR_ACCESS_DENIED;
-        return g_stored.push_back(name), Real().setValue(key, name, type, data, size);
+        return g_stored.push_back(name), test::Real().setValue(key, name, type, data, size);
     },
-    [](HKEY key) { return --g_held, Real().closeKey(key); },
+    [](HKEY key) { return --g_held, test::Real().closeKey(key); },
 };
 
 // The form in this process, on the faulty registry, its messages recorded as "icon|text".

@@ -21,18 +21,17 @@ struct Seen {
     std::string broken;              // the conversions' broken rules
 } seen;
 
-const RegistryCalls& Real() { return SystemRegistryCalls(); }
 Extent At(const void* p, std::size_t size) { return {reinterpret_cast<std::uintptr_t>(p), size}; }
 
 const RegistryCalls kRecording{
-    Real().createKey, Real().queryValue,
+    test::Real().createKey, test::Real().queryValue,
     [](HKEY key, const char* name, DWORD type, const BYTE* data, DWORD size) {
         seen.buffer = At(data, size);
         seen.set = type != REG_SZ ? "<not REG_SZ>" : !data != !size ? "<a pointer without a count, or a count without one>"
                                                                     : std::string(reinterpret_cast<const char*>(data), size);
-        return Real().setValue(key, name, type, data, size);
+        return test::Real().setValue(key, name, type, data, size);
     },
-    Real().closeKey,
+    test::Real().closeKey,
 };
 
 // Wine takes conversion flags and default-character arguments that Windows refuses, with

@@ -14,6 +14,9 @@
 
 namespace test {
 
+// The registry calls the program makes, unchanged: what the tests' seams wrap.
+inline const SharedModule::RegistryCalls& Real() { return SharedModule::SystemRegistryCalls(); }
+
 // Between the test's plain strings and the program's secret ones.
 inline SharedModule::SecretText Secret(const std::wstring& s) { return {s.data(), s.size()}; }
 inline std::wstring Wide(const SharedModule::SecretText& s) { return {s.data(), s.size()}; }
