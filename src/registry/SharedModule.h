@@ -44,10 +44,10 @@ struct WipingAllocator {
 };
 
 // A string that may hold a password. Its heap block is the allocator's to wipe; a short text
-// lives inside the object itself, which is wiped here. A text that grew out of the object leaves
-// the tail of its short form inside it, beside the pointer written over the rest: emptied and
-// shrunk, the text is back inside (its block gone through the allocator), and the whole inside
-// is wiped.
+// lives inside the object itself, which is wiped here. A text that grew out of the object keeps
+// the tail of its short form there (libstdc++ writes the new block's size over the start only):
+// emptied and shrunk, the text is back inside (its block gone through the allocator), and the
+// whole inside is wiped.
 template <class Char>
 class Secret : public std::basic_string<Char, std::char_traits<Char>, WipingAllocator<Char>> {
     using Base = std::basic_string<Char, std::char_traits<Char>, WipingAllocator<Char>>;
