@@ -110,6 +110,8 @@ TEST_F(Registry, WhatIsStoredAndReadBack) {
         {0, "REG_DWORD 0", std::nullopt, std::nullopt, REG_DWORD, std::string(4, '\0'), L"0"},
         {0, "REG_DWORD 4294967295", std::nullopt, std::nullopt, REG_DWORD, "\xff\xff\xff\xff", L"4294967295"},
         {0, "a REG_DWORD of 2 bytes is no number: its bytes", std::nullopt, std::nullopt, REG_DWORD, std::string("\1\0", 2), L"\1"},
+        {0, "... nor one of 8 bytes", std::nullopt, std::nullopt, REG_DWORD, std::string("12\0\0\0\0\0\0", 8), L"12"},
+        {0, "... nor a REG_QWORD of 4", std::nullopt, std::nullopt, REG_QWORD, std::string("34\0\0", 4), L"34"},
         {0, "REG_QWORD 4294967297", std::nullopt, std::nullopt, REG_QWORD, std::string("\1\0\0\0\1\0\0\0", 8), L"4294967297"},
         {932, "only ASCII spaces trimmed", L"\u3000a\u3000", "\x81\x40" "a\x81\x40", 0, "", L"\u3000a\u3000"},
         {932, "256 bytes of two-byte characters", wa128, a128, 0, "", wa128},
