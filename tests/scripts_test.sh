@@ -30,6 +30,18 @@ QUELLIN_NO_32BIT= bash "$root/scripts/runs-32bit.sh" "$tmp/runs" || { echo "runs
 # that a build without the clang exe passes it.
 bash "$root/scripts/check-binary.sh" "$1" | grep -q '^imports: .*kernel32\.dll' || { echo "check-binary.sh reads no imports"; exit 1; }
 bash "$root/scripts/check-binary.sh" "$1" "" >/dev/null || { echo "check-binary.sh fails on an empty argument"; exit 1; }
+# It fails on an exe it must refuse: the test program beside it, over nine times the shipped exe's
+# size, and importing libraries (dbghelp.dll) that the shipped exe must do without.
+! bash "$root/scripts/check-binary.sh" "$(dirname "$1")/quellin_tests.exe" >/dev/null || { echo "check-binary.sh passes the test program"; exit 1; }
+# test.sh hides the caller's display from the suite (a private Xvfb is made), and exits as CTest
+# does. The installs, Wine, the build and CTest, which fails, are stood in for.
+t=$tmp/test && mkdir -p "$t/scripts" && cp "$root/scripts/test.sh" "$t/scripts/" && : >"$t/scripts/install-deps.sh"
+cat >"$t/scripts/wine-env.sh" <<'EOF'
+QUELLIN_BUILD=$PWD QUELLIN_32BIT=1
+quellin_build() { :; }; quellin_private_prefix() { echo "display ${DISPLAY:-none}"; }; quellin_persistent_server() { :; }; ctest() { return 8; }
+EOF
+code=0 && said=$(DISPLAY=:99 bash "$t/scripts/test.sh" 2>&1) || code=$?
+[ "$code|$said" = "8|display none" ] || { echo "test.sh: exit $code, not CTest's 8, or the suite sees the caller's display: $said"; exit 1; }
 # quellin_quiet keeps its log in the private prefix's scratch folder, which goes even when a run
 # is stopped midway, and not in TMPDIR. A failing command shows what it printed: here, the
 # folders that hold a file.
@@ -37,10 +49,21 @@ mkdir "$tmp/t" "$tmp/s"
 said=$(TMPDIR=$tmp/t bash -c 'source "$1"; QUELLIN_SCRATCH=$2; logs() { find "$TMPDIR" "$QUELLIN_SCRATCH" -type f -printf "%h\n"; return 3; }
   quellin_quiet logs' - "$root/scripts/wine-env.sh" "$tmp/s" 2>&1) || true
 [ "$(sed 1d <<<"$said")" = "  $tmp/s" ] || { echo "quellin_quiet's log is not in the scratch folder alone: $said"; exit 1; }
-# A private prefix takes its wineserver's folder under /tmp (server-DEV-INODE) with it.
-server=$(bash -c 'source "$1"; quellin_private_prefix; s=$(printf "server-%x-%x" $(stat -c "%d %i" "$WINEPREFIX"))
-  compgen -G "/tmp/wine-*/$s" >/dev/null && echo "$s"' - "$root/scripts/wine-env.sh")
-[ -n "$server" ] && ! compgen -G "/tmp/wine-*/$server" >/dev/null || { echo "the wineserver's folder was not seen, or stayed: ${server:-none}"; exit 1; }
+# A private prefix takes with it its scratch folder, the Xvfb it started where there was no
+# display, and its wineserver's folder under /tmp (server-DEV-INODE).
+seen=$(env -u DISPLAY bash -c 'source "$1"; quellin_private_prefix; s=$(printf "server-%x-%x" $(stat -c "%d %i" "$WINEPREFIX"))
+  compgen -G "/tmp/wine-*/$s" >/dev/null && echo "$s $QUELLIN_SCRATCH ${QUELLIN_XVFB_PID:-none}"' - "$root/scripts/wine-env.sh") || true
+read -r server scratch xvfb <<<"$seen" || true
+left=$(compgen -G "/tmp/wine-*/${server:-none}" || true; [ ! -e "$scratch" ] || echo "$scratch"; ! kill -0 "$xvfb" 2>/dev/null || echo "Xvfb $xvfb")
+[ "${xvfb:-none}" != none ] && [ -z "$left" ] || { kill "$xvfb" 2>/dev/null || true; echo "a private prefix was not seen whole, or left: ${left:-nothing}"; exit 1; }
+# QUELLIN_NO_32BIT=1 takes the 64-bit loader's path, as on a kernel without 32-bit support: the
+# build tells CTest so (its Wine, and no 32-bit runs), the scripts and the processes Wine starts
+# (WINELOADER) reach Wine through it, and the line that says why the 32-bit tests skip names the
+# variable. CMake is stood in for, printing what the build tells it (its output is hidden).
+said=$(env -u WINELOADER QUELLIN_NO_32BIT=1 bash -c 'source "$1"; cmake() { for a; do [[ $a != -DWINE_EXECUTABLE=* && $a != -DQUELLIN_RUN_32BIT=* ]] || echo -n "$a|" >&3; done; }
+  quellin_build; echo "$QUELLIN_WINE|$WINELOADER|$QUELLIN_NO_32BIT_WHY"' - "$root/scripts/wine-env.sh" 3>&1)
+[[ $said == "-DWINE_EXECUTABLE=/usr/lib/wine/wine64|-DQUELLIN_RUN_32BIT=0|/usr/lib/wine/wine64|/usr/lib/wine/wine64|"*QUELLIN_NO_32BIT=1* ]] ||
+  { echo "QUELLIN_NO_32BIT=1 does not take the 64-bit loader's path: $said"; exit 1; }
 # mutants.sh with two runs side by side exits as one run would: 0 when no fault survived and no
 # line is stale, 1 for a stale line. Wine, the build and the suite are stood in for.
 m=$tmp/mutants && mkdir -p "$m/scripts" && cp "$root/scripts/mutants.sh" "$m/scripts/" && git -C "$m" init -q
@@ -54,4 +77,4 @@ for row in "0|" $'1|scripts/mutants.sh\tno such text\tx\ta stale line'; do
   code=0 && env -u QUELLIN_MUTANT_LOGS QUELLIN_MUTANT_JOBS=2 bash "$m/scripts/mutants.sh" "$m/list" >/dev/null 2>&1 || code=$?
   [ "$code" = "${row%%|*}" ] || { echo "mutants.sh, two runs side by side: exit $code, not ${row%%|*}"; exit 1; }
 done
-echo "scripts: the checksum folds as often as it must; quellin_quiet logs in the scratch folder; a private prefix takes its wineserver folder along; the 32-bit probe decides, unless QUELLIN_NO_32BIT=1; check-binary.sh skips an empty name; mutants.sh side by side exits as one run"
+echo "scripts: the checksum folds as often as it must; quellin_quiet logs in the scratch folder; a private prefix takes its folders and Xvfb along; QUELLIN_NO_32BIT=1 takes the 64-bit loader; the 32-bit probe decides, unless QUELLIN_NO_32BIT=1; check-binary.sh skips an empty name and refuses the test program; test.sh hides the display and exits as CTest does; mutants.sh side by side exits as one run"
