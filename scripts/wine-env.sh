@@ -111,6 +111,9 @@ quellin_private_prefix() {
 }
 
 quellin_cleanup() {
+  # A second signal (a second Ctrl-C; or the fault-list runner stopping its side-by-side runs
+  # once more) must not cut the clean-up short and leave the prefix and its Xvfb behind.
+  trap '' INT TERM
   WINEPREFIX="$QUELLIN_SCRATCH/prefix" wineserver -k >/dev/null 2>&1 || true
   [ -n "$QUELLIN_XVFB_PID" ] && kill "$QUELLIN_XVFB_PID" 2>/dev/null && wait "$QUELLIN_XVFB_PID" 2>/dev/null
   # The wineserver keeps its socket in a folder of its own under /tmp, named for the prefix's

@@ -50,12 +50,13 @@ said=$(TMPDIR=$tmp/t bash -c 'source "$1"; QUELLIN_SCRATCH=$2; logs() { find "$T
   quellin_quiet logs' - "$root/scripts/wine-env.sh" "$tmp/s" 2>&1) || true
 [ "$(sed 1d <<<"$said")" = "  $tmp/s" ] || { echo "quellin_quiet's log is not in the scratch folder alone: $said"; exit 1; }
 # A private prefix takes with it its scratch folder, the Xvfb it started where there was no
-# display, and its wineserver's folder under /tmp (server-DEV-INODE).
-seen=$(env -u DISPLAY bash -c 'source "$1"; quellin_private_prefix; s=$(printf "server-%x-%x" $(stat -c "%d %i" "$WINEPREFIX"))
+# display, and its wineserver's folder under /tmp (server-DEV-INODE), even when a second signal
+# comes as it clears them (sent here as the clean-up stops the wineserver).
+seen=$(env -u DISPLAY bash -c 'source "$1"; quellin_private_prefix; wineserver() { [ "$1" != -k ] || kill -TERM $$; command wineserver "$@"; }; s=$(printf "server-%x-%x" $(stat -c "%d %i" "$WINEPREFIX"))
   compgen -G "/tmp/wine-*/$s" >/dev/null && echo "$s $QUELLIN_SCRATCH ${QUELLIN_XVFB_PID:-none}"' - "$root/scripts/wine-env.sh") || true
 read -r server scratch xvfb <<<"$seen" || true
 left=$(compgen -G "/tmp/wine-*/${server:-none}" || true; [ ! -e "$scratch" ] || echo "$scratch"; ! kill -0 "$xvfb" 2>/dev/null || echo "Xvfb $xvfb")
-[ "${xvfb:-none}" != none ] && [ -z "$left" ] || { kill "$xvfb" 2>/dev/null || true; echo "a private prefix was not seen whole, or left: ${left:-nothing}"; exit 1; }
+[ "${xvfb:-none}" != none ] && [ -z "$left" ] || { kill "$xvfb" 2>/dev/null || true; rm -rf ${scratch:+"$scratch"}; d=$(compgen -G "/tmp/wine-*/${server:-none}") && rm -rf "$d" && rmdir "${d%/*}" 2>/dev/null || true; echo "a private prefix was not seen whole, or left: ${left:-nothing}"; exit 1; }
 # QUELLIN_NO_32BIT=1 takes the 64-bit loader's path, as on a kernel without 32-bit support: the
 # build tells CTest so (its Wine, and no 32-bit runs), the scripts and the processes Wine starts
 # (WINELOADER) reach Wine through it, and the line that says why the 32-bit tests skip names the
