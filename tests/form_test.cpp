@@ -161,7 +161,8 @@ TEST(Exe, CarriesItsIconVersionAndLoadConfiguration) {
         };
         for (const char* element : elements) EXPECT_NE(xml.find(element), std::string::npos) << element;
 
-        // The headers. PE32 and PE32+ optional headers place the checksum and DllCharacteristics alike.
+        // The headers. PE32 and PE32+ optional headers place the checksum, Subsystem and
+        // DllCharacteristics alike.
         const IMAGE_OPTIONAL_HEADER& header = ImageNtHeader(image)->OptionalHeader;
         ULONG size = 0;
         const auto* config = static_cast<const BYTE*>(ImageDirectoryEntryToData(image, TRUE, IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG, &size));
@@ -180,6 +181,7 @@ TEST(Exe, CarriesItsIconVersionAndLoadConfiguration) {
             {"the structure at a pointer-aligned address", (config - image) % (x86 ? 4 : 8) == 0},
             {"imports from System32 only", *reinterpret_cast<const WORD*>(config + flagsAt) == LOAD_LIBRARY_SEARCH_SYSTEM32},
             {"the checksum 0 or right", stored == 0 || stored == computed},
+            {"the Windows GUI subsystem: no console window opens with the dialog", header.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI},
             {"NX, dynamic base, Terminal Server aware, on x86-64 high-entropy VA", (header.DllCharacteristics & wanted) == wanted},
         };
         for (const auto& [fact, holds] : facts) {

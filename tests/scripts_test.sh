@@ -33,6 +33,11 @@ bash "$root/scripts/check-binary.sh" "$1" "" >/dev/null || { echo "check-binary.
 # It fails on an exe it must refuse: the test program beside it, over nine times the shipped exe's
 # size, and importing libraries (dbghelp.dll) that the shipped exe must do without.
 ! bash "$root/scripts/check-binary.sh" "$(dirname "$1")/quellin_tests.exe" >/dev/null || { echo "check-binary.sh passes the test program"; exit 1; }
+# A warning from either compiler fails the build, as the README says: every build of the exe (the
+# 32-bit and clang ones too, where there are any) compiles it with -Werror.
+for b in "$(dirname "$1")/.." "$(dirname "$1")"/../quellin_{x86,clang}; do
+  [ ! -d "$b" ] || grep -q -s -- -Werror "$b"/CMakeFiles/quellin.dir/flags.make "$b"/build.ninja || { echo "$b lets warnings pass"; exit 1; }
+done
 # test.sh hides the caller's display from the suite (a private Xvfb is made), and exits as CTest
 # does. The installs, Wine, the build and CTest, which fails, are stood in for.
 t=$tmp/test && mkdir -p "$t/scripts" && cp "$root/scripts/test.sh" "$t/scripts/" && : >"$t/scripts/install-deps.sh"
@@ -78,4 +83,4 @@ for row in "0|" $'1|scripts/mutants.sh\tno such text\tx\ta stale line'; do
   code=0 && env -u QUELLIN_MUTANT_LOGS QUELLIN_MUTANT_JOBS=2 bash "$m/scripts/mutants.sh" "$m/list" >/dev/null 2>&1 || code=$?
   [ "$code" = "${row%%|*}" ] || { echo "mutants.sh, two runs side by side: exit $code, not ${row%%|*}"; exit 1; }
 done
-echo "scripts: the checksum folds as often as it must; quellin_quiet logs in the scratch folder; a private prefix takes its folders and Xvfb along; QUELLIN_NO_32BIT=1 takes the 64-bit loader; the 32-bit probe decides, unless QUELLIN_NO_32BIT=1; check-binary.sh skips an empty name and refuses the test program; test.sh hides the display and exits as CTest does; mutants.sh side by side exits as one run"
+echo "scripts: the checksum folds as often as it must; quellin_quiet logs in the scratch folder; a private prefix takes its folders and Xvfb along; QUELLIN_NO_32BIT=1 takes the 64-bit loader; the 32-bit probe decides, unless QUELLIN_NO_32BIT=1; check-binary.sh skips an empty name and refuses the test program; every build takes warnings as errors; test.sh hides the display and exits as CTest does; mutants.sh side by side exits as one run"
