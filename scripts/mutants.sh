@@ -35,10 +35,14 @@ if [ -n "$logs" ]; then mkdir -p "$logs" && logs=$(realpath "$logs"); fi
 jobs=${QUELLIN_MUTANT_JOBS:-1}
 if [ "$jobs" -gt 1 ]; then
   out=$(mktemp -d)
-  # With no run left to end, kill fails: under set -e that would make every exit 2.
-  trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$out"' EXIT
+  # Each run in a process group of its own, so that stopping this script (Ctrl-C, say) stops
+  # what each run is doing (a build, the suite) at once, not once it ends: a script's background
+  # jobs ignore Ctrl-C. Nor do they then read the terminal's input. With no run left to end, kill
+  # fails: under set -e every exit would be 2.
+  set -m
+  trap 'kill -TERM -- $(jobs -p | sed "s/^/-/") 2>/dev/null || true; rm -rf "$out"' EXIT
   for k in $(seq "$jobs"); do
-    env -u DISPLAY QUELLIN_MUTANT_JOBS=1 QUELLIN_MUTANT_SHARD="$k/$jobs" bash "$0" "$list" "$filter" >"$out/$k" 2>"$out/$k.err" &
+    env -u DISPLAY QUELLIN_MUTANT_JOBS=1 QUELLIN_MUTANT_SHARD="$k/$jobs" bash "$0" "$list" "$filter" </dev/null >"$out/$k" 2>"$out/$k.err" &
   done
   code=0
   for k in $(seq "$jobs"); do wait -n || code=$((code > $? ? code : $?)); done

@@ -83,4 +83,11 @@ for row in "0|" $'1|scripts/mutants.sh\tno such text\tx\ta stale line'; do
   code=0 && env -u QUELLIN_MUTANT_LOGS QUELLIN_MUTANT_JOBS=2 bash "$m/scripts/mutants.sh" "$m/list" >/dev/null 2>&1 || code=$?
   [ "$code" = "${row%%|*}" ] || { echo "mutants.sh, two runs side by side: exit $code, not ${row%%|*}"; exit 1; }
 done
-echo "scripts: the checksum folds as often as it must; quellin_quiet logs in the scratch folder; a private prefix takes its folders and Xvfb along; QUELLIN_NO_32BIT=1 takes the 64-bit loader; the 32-bit probe decides, unless QUELLIN_NO_32BIT=1; check-binary.sh skips an empty name and refuses the test program; every build takes warnings as errors; test.sh hides the display and exits as CTest does; mutants.sh side by side exits as one run"
+# Stopped by Ctrl-C while both runs are busy (the suite, stood in for, runs until stopped), it stops
+# them at once: they clear up, and no folder or process of theirs is left.
+echo '[ -z "${BUSY:-}" ] || ctest() { touch "$QUELLIN_SCRATCH/busy"; tail -f "$QUELLIN_SCRATCH/busy"; }' >>"$m/scripts/wine-env.sh"
+mkdir "$tmp/mt"; set -m; TMPDIR=$tmp/mt BUSY=1 QUELLIN_MUTANT_JOBS=2 bash "$m/scripts/mutants.sh" "$m/list" </dev/null >/dev/null 2>&1 & run=$!; set +m
+poll() { for _ in $(seq 200); do eval "$1" && return; sleep 0.1; done; false; }
+poll '[ "$(compgen -G "$tmp/mt/*/busy" | wc -l)" = 2 ]' && kill -INT -- "-$run" && poll '[ -z "$(ls -A "$tmp/mt")" ] && ! pgrep -f "$tmp/mt/" >/dev/null' ||
+  { kill -KILL -- "-$run" 2>/dev/null || true; pkill -KILL -f "$tmp/mt/" || true; echo "mutants.sh, stopped while both runs were busy, left: $(ls "$tmp/mt")"; exit 1; }
+echo "scripts: the checksum folds as often as it must; quellin_quiet logs in the scratch folder; a private prefix takes its folders and Xvfb along; QUELLIN_NO_32BIT=1 takes the 64-bit loader; the 32-bit probe decides, unless QUELLIN_NO_32BIT=1; check-binary.sh skips an empty name and refuses the test program; every build takes warnings as errors; test.sh hides the display and exits as CTest does; mutants.sh side by side exits as one run, and stops both at once"
