@@ -79,8 +79,9 @@ quellin_build() { :; }; quellin_persistent_server() { :; }; wineserver() { :; };
 EOF
 for row in "0|" $'1|scripts/mutants.sh\tno such text\tx\ta stale line'; do
   printf '%s\n' "${row#*|}" >"$m/list"
-  # Its logs, if an outer fault-list run keeps any, stay out of that run's folder.
-  code=0 && env -u QUELLIN_MUTANT_LOGS QUELLIN_MUTANT_JOBS=2 bash "$m/scripts/mutants.sh" "$m/list" >/dev/null 2>&1 || code=$?
+  # Its logs, if an outer fault-list run keeps any, stay out of that run's folder; its folders, even
+  # those a fault leaves behind, stay in this test's.
+  code=0 && env -u QUELLIN_MUTANT_LOGS TMPDIR="$tmp" QUELLIN_MUTANT_JOBS=2 bash "$m/scripts/mutants.sh" "$m/list" >/dev/null 2>&1 || code=$?
   [ "$code" = "${row%%|*}" ] || { echo "mutants.sh, two runs side by side: exit $code, not ${row%%|*}"; exit 1; }
 done
 # Stopped by Ctrl-C while both runs are busy (the suite, stood in for, runs until stopped), it stops
